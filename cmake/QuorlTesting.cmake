@@ -1,0 +1,14 @@
+# quorl_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l])
+# Builds a GoogleTest program and registers each of its tests with CTest.
+function(quorl_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES LABELS "${ARG_LABELS}"
+               ENVIRONMENT "QUORL_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORL_BINARY_DIR=${CMAKE_BINARY_DIR}")
+endfunction()

@@ -1,0 +1,22 @@
+// The application object: where the executable lies and the main window.
+//
+// ApplicationDirectory() is the folder of the executable (read from
+// /proc/self/exe) with its trailing '/'. It is a seam: a host program or a
+// test may point it elsewhere with SetApplicationDirectory; an empty text
+// restores the executable's folder.
+#pragma once
+
+#include <string>
+
+namespace quorl {
+
+std::string ApplicationDirectory();
+void SetApplicationDirectory(const std::string& dir);  // '/' is appended when missing
+std::string ExecutablePath();
+
+// The host's main window, passed as owner of what the package starts. The
+// Linux host has none unless it sets one.
+void* MainWindowHandle();
+void SetMainWindowHandle(void* handle);
+
+}  // namespace quorl

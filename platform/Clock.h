@@ -1,0 +1,27 @@
+// The clock seam: platform time stamps are taken through it so tests can fix time.
+#pragma once
+
+#include <cstdint>
+
+namespace quorl {
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Seconds since 1970-01-01 00:00:00 of the machine's local clock: the
+  // UTC-based Unix time plus the local offset from UTC.
+  virtual int64_t LocalSecondsSinceEpoch() = 0;
+  // Now as a platform date-time (days since 1899-12-30, local time).
+  virtual double Now() = 0;
+};
+
+class SystemClock : public Clock {
+ public:
+  int64_t LocalSecondsSinceEpoch() override;
+  double Now() override;
+};
+
+Clock& CurrentClock();
+void SetClock(Clock* clock);  // nullptr restores the system clock; caller owns it
+
+}  // namespace quorl

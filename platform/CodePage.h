@@ -1,0 +1,34 @@
+// Code-page conversions between 8-bit host text (code page 936, GBK), UTF-8
+// and UTF-16, done with iconv. Conversions never fail and never crash:
+//  - a character the target cannot represent becomes '?';
+//  - an invalid byte sequence in the input becomes '?' (one per bad byte).
+// Characters outside the basic plane travel as surrogate pairs in UTF-16 and
+// as 4-byte sequences in UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+using AnsiString = std::string;      // 8-bit text in the host code page
+using WideString = std::u16string;   // UTF-16 text
+using UnicodeString = std::u16string;
+
+namespace quorl {
+
+std::u16string GbkToUtf16(std::string_view gbk);
+std::string Utf16ToGbk(std::u16string_view utf16);
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Host code page is GBK; these are the names the units use.
+inline std::u16string AnsiToWide(std::string_view s) { return GbkToUtf16(s); }
+inline std::string WideToAnsi(std::u16string_view s) { return Utf16ToGbk(s); }
+
+// Trim as the platform does: removes leading and trailing bytes <= 0x20
+// (blanks and control characters).
+std::string Trim(std::string_view s);
+std::u16string Trim(std::u16string_view s);
+
+}  // namespace quorl

@@ -1,0 +1,62 @@
+// Error types of the run-time library. Every error the package raises or
+// relays derives from Exception, which carries the message as 8-bit text in
+// the host code page (GBK). One subclass per platform error the units name.
+#pragma once
+
+#include <exception>
+#include <string>
+
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+  const std::string& Message() const noexcept { return message_; }
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
+
+// List index out of bounds (TList and the classes built on it).
+class EListError : public Exception { using Exception::Exception; };
+// Invalid typecast: a value asked for as a kind it cannot be (variants, JSON getters).
+class EInvalidCast : public Exception { using Exception::Exception; };
+// Interface not supported by an object asked for it.
+class EIntfCastError : public Exception { using Exception::Exception; };
+// Text that does not convert to a number, date or Boolean.
+class EConvertError : public Exception { using Exception::Exception; };
+// A variant that cannot be converted to the type asked for (Null to text, text to number...).
+class EVariantError : public EConvertError { using EConvertError::EConvertError; };
+// Dataset errors: field not found, corrupt packet, operation on a closed dataset.
+class EDatabaseError : public Exception { using Exception::Exception; };
+// A file that cannot be opened, read or written.
+class EFOpenError : public Exception { using Exception::Exception; };
+// Connection failures of the HTTP client: refused, unresolved, timed out.
+class EIdSocketError : public Exception { using Exception::Exception; };
+// The HTTP server answered with an error status; the body is kept because a
+// SOAP fault travels inside an HTTP 500.
+class EIdHTTPProtocolException : public Exception {
+ public:
+  EIdHTTPProtocolException(std::string message, int errorCode, std::string errorBody)
+      : Exception(std::move(message)), errorCode_(errorCode), errorBody_(std::move(errorBody)) {}
+  int ErrorCode() const noexcept { return errorCode_; }
+  const std::string& ErrorMessage() const noexcept { return errorBody_; }
+
+ private:
+  int errorCode_;
+  std::string errorBody_;
+};
+// A SOAP fault returned by a service: fault code and fault string.
+class ERemotableException : public Exception {
+ public:
+  ERemotableException(std::string faultCode, std::string faultString)
+      : Exception(faultString), faultCode_(std::move(faultCode)) {}
+  const std::string& FaultCode() const noexcept { return faultCode_; }
+  const std::string& FaultString() const noexcept { return Message(); }
+
+ private:
+  std::string faultCode_;
+};
+// An answer that is not what the protocol allows (not a SOAP envelope, ...).
+class ESOAPDomConvertError : public Exception { using Exception::Exception; };
+// XML text that does not parse, or a document that breaks an expected shape.
+class EXMLDocError : public Exception { using Exception::Exception; };

@@ -1,0 +1,89 @@
+// HTTP: the transport seam, the TIdHTTP client on top of it, and HTTPEncode.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/Lists.h"
+
+namespace quorl {
+
+// A till must never hang forever on a dead server.
+constexpr long kHttpConnectTimeoutSeconds = 10;
+constexpr long kHttpTotalTimeoutSeconds = 60;
+// Answers larger than this are refused: no unbounded memory from a peer.
+constexpr size_t kHttpMaxBodyBytes = 64u * 1024u * 1024u;
+
+struct HttpRequest {
+  std::string method;  // "GET" or "POST"
+  std::string url;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+};
+
+struct HttpResponse {
+  int status = 0;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+};
+
+// The HTTP seam. Send performs one exchange and returns whatever status the
+// server answered; it raises EIdSocketError (with the cause in the message)
+// when no answer arrives: refused, unresolved, timed out, body too large.
+class HttpTransport {
+ public:
+  virtual ~HttpTransport() = default;
+  virtual HttpResponse Send(const HttpRequest& request) = 0;
+};
+
+// libcurl, one easy handle per transport, so connections are reused.
+class CurlHttpTransport : public HttpTransport {
+ public:
+  CurlHttpTransport();
+  ~CurlHttpTransport() override;
+  HttpResponse Send(const HttpRequest& request) override;
+
+ private:
+  void* handle_;
+};
+
+// Creates the transport of each new TIdHTTP. Tests install a factory that
+// hands out fakes; nullptr restores curl.
+using HttpTransportFactory = std::unique_ptr<HttpTransport> (*)();
+void SetHttpTransportFactory(HttpTransportFactory factory);
+std::unique_ptr<HttpTransport> MakeHttpTransport();
+
+}  // namespace quorl
+
+// The platform's HTTP client. Every call raises EIdSocketError when the
+// connection fails and EIdHTTPProtocolException (status, body kept) when the
+// server answers with a status of 400 or above. Bodies are bytes as received.
+class TIdHTTP {
+ public:
+  TIdHTTP();  // transport from quorl::MakeHttpTransport()
+  explicit TIdHTTP(std::unique_ptr<quorl::HttpTransport> transport);
+  ~TIdHTTP();
+
+  // URL-encoded HTML form: each "name=value" line becomes name=value with
+  // both sides encoded by HTTPEncode, joined by '&'.
+  std::string Post(const std::string& url, const TStringList& lines);
+  // A body with its content type and extra headers (the SOAP layer uses it).
+  std::string Post(const std::string& url, const std::string& body, const std::string& contentType,
+                   const std::vector<std::pair<std::string, std::string>>& extraHeaders = {});
+  std::string Get(const std::string& url);
+
+  int ResponseCode() const { return responseCode_; }
+  quorl::HttpTransport& Transport() { return *transport_; }
+
+ private:
+  std::string Exchange(quorl::HttpRequest request);
+  std::unique_ptr<quorl::HttpTransport> transport_;
+  int responseCode_ = 0;
+};
+
+// Form encoding: letters, digits and "*-._" pass unchanged, a blank becomes
+// '+', every other byte becomes %XX (upper-case hex).
+std::string HTTPEncode(std::string_view text);

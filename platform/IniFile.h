@@ -1,0 +1,23 @@
+// TIniFile: reads values of an INI text file. The file is read on each call,
+// as the platform's profile functions do, so a changed file is seen at once.
+// Section and key names compare case-insensitively (ASCII); the value is the
+// text after the first '=' with blanks trimmed, surrounding double quotes
+// removed. Lines beginning with ';' or '#' are comments. A byte-order mark at
+// the start and CR LF line ends are accepted. A missing file, section or key
+// gives the default; a key that is present with an empty value gives empty
+// text. Odd lines (no '=', unclosed '[') are skipped, never an error.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class TIniFile {
+ public:
+  explicit TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+  const std::string& FileName() const { return fileName_; }
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view defaultValue) const;
+
+ private:
+  std::string fileName_;
+};

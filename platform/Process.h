@@ -1,0 +1,43 @@
+// Starting other programs: ShellExecuteA and its seam.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorl {
+
+// The process-start seam. The real launcher (PosixProcessLauncher) starts the
+// program detached with posix_spawn and does not wait for it. Returns false
+// when the program could not be started.
+class ProcessLauncher {
+ public:
+  virtual ~ProcessLauncher() = default;
+  virtual bool Start(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workingDir) = 0;
+};
+
+class PosixProcessLauncher : public ProcessLauncher {
+ public:
+  bool Start(const std::string& program, const std::vector<std::string>& args,
+             const std::string& workingDir) override;
+};
+
+// The launcher ShellExecuteA uses; the posix one unless replaced. Passing
+// nullptr restores it. The caller keeps ownership of what it sets.
+ProcessLauncher& CurrentProcessLauncher();
+void SetProcessLauncher(ProcessLauncher* launcher);
+
+}  // namespace quorl
+
+using HWND = void*;
+using HINSTANCE = long;
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOW = 5;
+
+// Stand-in for the shell call: verb "open" (or null) starts `file` with the
+// blank-separated `parameters` through the current launcher, detached.
+// Returns a value above 32 on success and 2 (file not found) otherwise, as the
+// platform does. Nothing is waited for.
+HINSTANCE ShellExecuteA(HWND owner, const char* verb, const char* file, const char* parameters,
+                        const char* directory, int showCmd);
