@@ -2,13 +2,14 @@
 # Builds a GoogleTest program and registers each of its tests with CTest.
 function(quorl_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestEnvironment.cpp)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    QUORL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QUORL_TEST_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES LABELS "${ARG_LABELS}"
-               ENVIRONMENT "QUORL_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORL_BINARY_DIR=${CMAKE_BINARY_DIR}")
+    PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()
