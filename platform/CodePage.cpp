@@ -1,1 +1,273 @@
-// Implemented with its unit.
+#include "platform/CodePage.h"
+
+#include <iconv.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Exception.h"
+
+namespace quorl {
+namespace {
+
+// Native UTF-16 byte order, so iconv writes straight into a std::u16string.
+constexpr const char* kUtf16Native =
+    std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
+// glibc's "GBK" is code page 936 as the host has it, including 0x80 <-> U+20AC
+// (euro sign); "CP936" is the same table under another name on some systems.
+iconv_t OpenGbk(const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    const bool toGbk = std::string_view(to) == "GBK";
+    cd = iconv_open(toGbk ? "CP936" : to, toGbk ? from : "CP936");
+  }
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    throw Exception("Code page 936 (GBK) is not available: iconv_open failed");
+  }
+  return cd;
+}
+
+// One descriptor per direction and thread: opening iconv costs far more than
+// converting a field, and a descriptor must not be shared between threads.
+class IconvPair {
+ public:
+  IconvPair() : toUtf16_(OpenGbk(kUtf16Native, "GBK")), toGbk_(OpenGbk("GBK", kUtf16Native)) {}
+  ~IconvPair() {
+    iconv_close(toUtf16_);
+    iconv_close(toGbk_);
+  }
+  IconvPair(const IconvPair&) = delete;
+  IconvPair& operator=(const IconvPair&) = delete;
+  iconv_t ToUtf16() const { return toUtf16_; }
+  iconv_t ToGbk() const { return toGbk_; }
+
+ private:
+  iconv_t toUtf16_;
+  iconv_t toGbk_;
+};
+
+IconvPair& Converters() {
+  thread_local IconvPair pair;
+  return pair;
+}
+
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+bool IsAscii(std::u16string_view s) {
+  for (char16_t c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Runs iconv over the whole input; on a byte sequence that is invalid or that
+// the target cannot hold, writes '?' and steps over `skip(in, left)` bytes.
+// Output grows on demand, so the caller's estimate only has to be a hint.
+template <typename Out, typename Skip>
+void ConvertAll(iconv_t cd, const char* input, size_t inBytes, Out& out, size_t estimate,
+                const typename Out::value_type question, Skip skip) {
+  using Unit = typename Out::value_type;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+  out.resize(estimate + 1);
+  size_t used = 0;  // units written
+  char* in = const_cast<char*>(input);
+  size_t inLeft = inBytes;
+  while (inLeft > 0) {
+    if (out.size() - used < 4) out.resize(out.size() * 2 + 8);
+    char* outPtr = reinterpret_cast<char*>(out.data() + used);
+    size_t outLeft = (out.size() - used) * sizeof(Unit);
+    const size_t before = outLeft;
+    const size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    used += (before - outLeft) / sizeof(Unit);
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2 + 8);
+      continue;
+    }
+    // EILSEQ (invalid or unrepresentable) or EINVAL (cut off at the end).
+    const size_t n = skip(in, inLeft);
+    in += n;
+    inLeft -= n;
+    if (used == out.size()) out.resize(out.size() * 2 + 8);
+    out[used++] = question;
+  }
+  out.resize(used);
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Decodes one well-formed UTF-8 sequence at s[i]; returns its length, or 0
+// when the bytes there are not one (overlong forms, encoded surrogates and
+// values above U+10FFFF included).
+size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
+  const size_t left = s.size() - i;
+  const unsigned char c = b(0);
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  if (c >= 0xC2 && c <= 0xDF) {
+    if (left < 2 || !IsContinuation(b(1))) return 0;
+    cp = (char32_t(c & 0x1F) << 6) | (b(1) & 0x3F);
+    return 2;
+  }
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (left < 3 || !IsContinuation(b(1)) || !IsContinuation(b(2))) return 0;
+    if (c == 0xE0 && b(1) < 0xA0) return 0;  // overlong
+    if (c == 0xED && b(1) > 0x9F) return 0;  // surrogate
+    cp = (char32_t(c & 0x0F) << 12) | (char32_t(b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+    return 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (left < 4 || !IsContinuation(b(1)) || !IsContinuation(b(2)) || !IsContinuation(b(3))) {
+      return 0;
+    }
+    if (c == 0xF0 && b(1) < 0x90) return 0;  // overlong
+    if (c == 0xF4 && b(1) > 0x8F) return 0;  // above U+10FFFF
+    cp = (char32_t(c & 0x07) << 18) | (char32_t(b(1) & 0x3F) << 12) |
+         (char32_t(b(2) & 0x3F) << 6) | (b(3) & 0x3F);
+    return 4;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::u16string GbkToUtf16(std::string_view gbk) {
+  if (IsAscii(gbk)) return std::u16string(gbk.begin(), gbk.end());
+  std::u16string out;
+  // Every GBK character is one or two bytes and one UTF-16 unit, so the
+  // output never has more units than the input has bytes.
+  ConvertAll(Converters().ToUtf16(), gbk.data(), gbk.size(), out, gbk.size(), u'?',
+             [](const char*, size_t) { return size_t{1}; });
+  return out;
+}
+
+std::string Utf16ToGbk(std::u16string_view utf16) {
+  if (IsAscii(utf16)) {
+    std::string out(utf16.size(), '\0');
+    for (size_t i = 0; i < utf16.size(); ++i) out[i] = static_cast<char>(utf16[i]);
+    return out;
+  }
+  std::string out;
+  // A character outside the basic plane is one character: one '?' for the
+  // pair, not one per unit. A lone surrogate is one bad unit.
+  const auto skip = [](const char* at, size_t left) -> size_t {
+    char16_t first;
+    std::memcpy(&first, at, sizeof first);
+    if (IsHighSurrogate(first) && left >= 4) {
+      char16_t second;
+      std::memcpy(&second, at + 2, sizeof second);
+      if (IsLowSurrogate(second)) return 4;
+    }
+    return left >= 2 ? 2 : left;
+  };
+  ConvertAll(Converters().ToGbk(), reinterpret_cast<const char*>(utf16.data()),
+             utf16.size() * sizeof(char16_t), out, utf16.size() * 2, '?', skip);
+  return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    char32_t cp = 0;
+    const size_t n = DecodeUtf8(utf8, i, cp);
+    if (n == 0) {
+      // One '?' per bad byte; decoding resumes at the next byte.
+      out.push_back(u'?');
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size() * 3);
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    const char32_t u = utf16[i];
+    if (IsHighSurrogate(u) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1])) {
+      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+      ++i;
+    } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
+      out.push_back('?');
+    } else {
+      AppendUtf8(out, u);
+    }
+  }
+  return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+  if (IsAscii(gbk)) return std::string(gbk);
+  return Utf16ToUtf8(GbkToUtf16(gbk));
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  return Utf16ToGbk(Utf8ToUtf16(utf8));
+}
+
+std::string Trim(std::string_view s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
+  return std::string(s.substr(b, e - b));
+}
+
+std::u16string Trim(std::u16string_view s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && s[b] <= 0x20) ++b;
+  while (e > b && s[e - 1] <= 0x20) --e;
+  return std::u16string(s.substr(b, e - b));
+}
+
+}  // namespace quorl

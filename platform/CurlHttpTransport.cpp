@@ -1,1 +1,190 @@
-// Implemented with its unit.
+#include <curl/curl.h>
+
+#include <mutex>
+
+#include "platform/Exception.h"
+#include "platform/Http.h"
+
+namespace {
+
+// Response headers are bounded as the body is: a peer sending header lines
+// forever must not grow our memory.
+constexpr size_t kMaxHeaderBytes = 1024 * 1024;
+
+struct Exchange {
+  quorl::HttpResponse response;
+  size_t headerBytes = 0;
+  bool bodyTooLarge = false;
+  bool headersTooLarge = false;
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+  auto* ex = static_cast<Exchange*>(user);
+  const size_t n = size * count;
+  if (ex->response.body.size() + n > quorl::kHttpMaxBodyBytes) {
+    ex->bodyTooLarge = true;
+    return 0;  // anything but n aborts the transfer
+  }
+  ex->response.body.append(data, n);
+  return n;
+}
+
+std::string_view TrimLine(std::string_view s) {
+  while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ' || s.back() == '\t'))
+    s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  return s;
+}
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+  auto* ex = static_cast<Exchange*>(user);
+  const size_t n = size * count;
+  ex->headerBytes += n;
+  if (ex->headerBytes > kMaxHeaderBytes) {
+    ex->headersTooLarge = true;
+    return 0;
+  }
+  const std::string_view line = TrimLine(std::string_view(data, n));
+  if (line.substr(0, 5) == "HTTP/") {
+    // A new status line (after "100 Continue", for instance): earlier headers
+    // belonged to an interim answer.
+    ex->response.headers.clear();
+    std::string reason;
+    const size_t sp1 = line.find(' ');
+    if (sp1 != std::string_view::npos) {
+      const size_t sp2 = line.find(' ', sp1 + 1);
+      if (sp2 != std::string_view::npos) reason = std::string(TrimLine(line.substr(sp2 + 1)));
+    }
+    ex->response.headers.emplace_back(":reason", std::move(reason));
+    return n;
+  }
+  const size_t colon = line.find(':');
+  if (colon != std::string_view::npos && colon > 0)
+    ex->response.headers.emplace_back(std::string(TrimLine(line.substr(0, colon))),
+                                      std::string(TrimLine(line.substr(colon + 1))));
+  return n;
+}
+
+// libcurl refuses addresses with blanks and other bytes that may not appear in
+// a URL, yet callers build query strings from raw values (dates with a blank,
+// GBK text). Such bytes are percent-encoded here; everything else, '%'
+// included, is left as the caller wrote it.
+std::string EscapeUnsafeUrlBytes(const std::string& url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size());
+  for (char ch : url) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool unsafe = c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' ||
+                        c == '\\' || c == '^' || c == '`' || c == '{' || c == '|' || c == '}';
+    if (unsafe) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+[[noreturn]] void RaiseFailure(const std::string& url, const std::string& cause) {
+  throw EIdSocketError("HTTP request to " + url + " failed: " + cause);
+}
+
+void GlobalInitOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+      throw EIdSocketError("HTTP client could not be initialised");
+  });
+}
+
+class HeaderList {
+ public:
+  ~HeaderList() { curl_slist_free_all(list_); }
+  void Add(const std::string& line) {
+    curl_slist* next = curl_slist_append(list_, line.c_str());
+    if (next == nullptr) throw EIdSocketError("HTTP client out of memory");
+    list_ = next;
+  }
+  curl_slist* get() const { return list_; }
+
+ private:
+  curl_slist* list_ = nullptr;
+};
+
+}  // namespace
+
+namespace quorl {
+
+CurlHttpTransport::CurlHttpTransport(long connectTimeoutSeconds, long totalTimeoutSeconds)
+    : handle_(nullptr),
+      connectTimeoutSeconds_(connectTimeoutSeconds),
+      totalTimeoutSeconds_(totalTimeoutSeconds) {
+  GlobalInitOnce();
+  handle_ = curl_easy_init();
+  if (handle_ == nullptr) throw EIdSocketError("HTTP client could not be initialised");
+}
+
+CurlHttpTransport::~CurlHttpTransport() { curl_easy_cleanup(static_cast<CURL*>(handle_)); }
+
+HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
+  CURL* curl = static_cast<CURL*>(handle_);
+  // Reset drops the previous request's options but keeps the open
+  // connections, so the next exchange with the same server reuses them.
+  curl_easy_reset(curl);
+
+  const std::string url = EscapeUnsafeUrlBytes(request.url);
+  HeaderList headers;
+  for (const auto& [name, value] : request.headers) headers.Add(name + ": " + value);
+  // libcurl would otherwise wait for "100 Continue" before sending a large body.
+  headers.Add("Expect:");
+
+  Exchange ex;
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  // Only HTTP: an address from the database must not read local files or
+  // speak other protocols.
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  // The package reads no environment, and libcurl takes its proxy from
+  // http_proxy and friends unless told not to.
+  curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+  curl_easy_setopt(curl, CURLOPT_PROXY, "");
+  // The host owns signal handling; time-outs must not use SIGALRM.
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds_);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, totalTimeoutSeconds_);
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &ex);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &ex);
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
+                   static_cast<curl_off_t>(kHttpMaxBodyBytes));
+
+  if (request.method == "GET") {
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  } else {
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request.body.size()));
+    if (request.method != "POST") curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+  }
+
+  const CURLcode rc = curl_easy_perform(curl);
+  // The option points at a local of this call; clear it so nothing dangles.
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+
+  if (ex.bodyTooLarge || rc == CURLE_FILESIZE_EXCEEDED) RaiseFailure(request.url, "answer too large");
+  if (ex.headersTooLarge) RaiseFailure(request.url, "answer headers too large");
+  if (rc != CURLE_OK) RaiseFailure(request.url, curl_easy_strerror(rc));
+
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  ex.response.status = static_cast<int>(status);
+  return std::move(ex.response);
+}
+
+}  // namespace quorl

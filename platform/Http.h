@@ -42,12 +42,17 @@ class HttpTransport {
 // libcurl, one easy handle per transport, so connections are reused.
 class CurlHttpTransport : public HttpTransport {
  public:
-  CurlHttpTransport();
+  CurlHttpTransport(long connectTimeoutSeconds = kHttpConnectTimeoutSeconds,
+                    long totalTimeoutSeconds = kHttpTotalTimeoutSeconds);
   ~CurlHttpTransport() override;
+  CurlHttpTransport(const CurlHttpTransport&) = delete;
+  CurlHttpTransport& operator=(const CurlHttpTransport&) = delete;
   HttpResponse Send(const HttpRequest& request) override;
 
  private:
   void* handle_;
+  long connectTimeoutSeconds_;
+  long totalTimeoutSeconds_;
 };
 
 // Creates the transport of each new TIdHTTP. Tests install a factory that

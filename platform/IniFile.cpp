@@ -1,1 +1,110 @@
-// Implemented with its unit.
+#include "platform/IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+namespace {
+
+// An INI file beside the executable is a few lines; anything larger is not
+// one of ours and is not read into memory.
+constexpr off_t kMaxIniFileBytes = 1024 * 1024;
+
+// Reads a regular file of at most kMaxIniFileBytes. Opened non-blocking so a
+// FIFO or device placed under the name cannot stall the caller.
+std::optional<std::string> ReadSmallFile(const std::string& fileName) {
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> result;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxIniFileBytes) {
+    std::string data;
+    data.reserve(static_cast<size_t>(st.st_size));
+    char chunk[16384];
+    bool ok = true;
+    // The file may grow between fstat and read: the limit holds for what is read.
+    while (data.size() <= static_cast<size_t>(kMaxIniFileBytes)) {
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        ok = false;
+        break;
+      }
+      if (n == 0) break;
+      data.append(chunk, static_cast<size_t>(n));
+    }
+    if (ok && data.size() <= static_cast<size_t>(kMaxIniFileBytes)) result = std::move(data);
+  }
+  ::close(fd);
+  return result;
+}
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// ASCII letters fold; GBK double-byte characters (lead 0x81..0xFE) compare
+// exactly, since their second byte may look like an ASCII letter.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto ca = static_cast<unsigned char>(a[i]);
+    const auto cb = static_cast<unsigned char>(b[i]);
+    if (ca >= 0x81 && ca <= 0xFE && i + 1 < a.size()) {
+      if (ca != cb || a[i + 1] != b[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
+    const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
+    if (la != lb) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue) const {
+  const std::optional<std::string> content = ReadSmallFile(fileName_);
+  if (!content) return std::string(defaultValue);
+
+  std::string_view text = *content;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+
+  const std::string_view wantSection = Trim(section);
+  const std::string_view wantKey = Trim(key);
+  bool inSection = false;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trim(text.substr(pos, end - pos));
+    pos = end + 1;
+
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    if (line.front() == '[') {
+      const size_t close = line.find(']');
+      // An unclosed header is an odd line: skipped, the current section goes on.
+      if (close == std::string_view::npos) continue;
+      inSection = SameName(Trim(line.substr(1, close - 1)), wantSection);
+      continue;
+    }
+    if (!inSection) continue;
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (!SameName(Trim(line.substr(0, eq)), wantKey)) continue;
+    std::string_view value = Trim(line.substr(eq + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    return std::string(value);
+  }
+  return std::string(defaultValue);
+}

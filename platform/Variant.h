@@ -46,7 +46,7 @@ class Variant {
   Variant(int64_t v) : value_(v) {}
   Variant(double v) : value_(v) {}
   Variant(bool v) : value_(v) {}
-  Variant(const char* s) : value_(std::string(s)) {}
+  Variant(const char* s) : value_(std::string(s ? s : "")) {}
   Variant(std::string s) : value_(std::move(s)) {}
   Variant(std::u16string s) : value_(std::move(s)) {}
   Variant(const char16_t* s) : value_(std::u16string(s)) {}
@@ -96,7 +96,7 @@ std::u16string VarToWideStr(const Variant& v);
 namespace quorl {
 
 // FloatToStr: up to 15 significant digits, no trailing zeros, scientific form
-// ("1.5E20", "1E-5") when the exponent is below -5 or at least 15.
+// ("1.5E20", "1E-5") when the exponent is below -4 or at least 15.
 std::string FloatToStr(double value);
 std::string FloatToStr(long double value);
 // StrToFloat with '.' as decimal separator; leading/trailing blanks allowed.

@@ -1,1 +1,130 @@
-// Tests of this unit are written with it.
+#include "platform/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const std::string kHuiYuanGbk = "\xBB\xE1\xD4\xB1";       // 会员
+const std::string kHuiYuanUtf8 = "\xE4\xBC\x9A\xE5\x91\x98";  // 会员
+const std::u16string kHuiYuanUtf16 = u"\u4F1A\u5458";
+// U+1F600 (grinning face): outside the basic plane, absent from GBK.
+const std::string kEmojiUtf8 = "\xF0\x9F\x98\x80";
+const std::u16string kEmojiUtf16 = u"\xD83D\xDE00";
+
+TEST(CodePage, RoundTripsChineseTextThroughAllThreeForms) {
+  EXPECT_EQ(quorl::GbkToUtf16(kHuiYuanGbk), kHuiYuanUtf16);
+  EXPECT_EQ(quorl::Utf16ToGbk(kHuiYuanUtf16), kHuiYuanGbk);
+  EXPECT_EQ(quorl::GbkToUtf8(kHuiYuanGbk), kHuiYuanUtf8);
+  EXPECT_EQ(quorl::Utf8ToGbk(kHuiYuanUtf8), kHuiYuanGbk);
+  EXPECT_EQ(quorl::Utf8ToUtf16(kHuiYuanUtf8), kHuiYuanUtf16);
+  EXPECT_EQ(quorl::Utf16ToUtf8(kHuiYuanUtf16), kHuiYuanUtf8);
+
+  // Mixed ASCII and two-byte text, also where a trail byte is an ASCII letter
+  // (0x81 0x40 is U+4E02).
+  const std::string mixed = "ab" + kHuiYuanGbk + "\x81\x40" + "z";
+  EXPECT_EQ(quorl::Utf16ToGbk(quorl::GbkToUtf16(mixed)), mixed);
+  EXPECT_EQ(quorl::GbkToUtf16("\x81\x40"), u"\u4E02");
+}
+
+TEST(CodePage, EuroSignIsByte80AsInCodePage936) {
+  EXPECT_EQ(quorl::GbkToUtf16(""), u"");
+  EXPECT_EQ(quorl::Utf8ToGbk(""), "");
+  EXPECT_EQ(quorl::GbkToUtf16("\x80"), u"\u20AC");
+  EXPECT_EQ(quorl::Utf16ToGbk(u"\u20AC"), "\x80");
+  EXPECT_EQ(quorl::Utf8ToGbk("\xE2\x82\xAC"), "\x80");
+}
+
+TEST(CodePage, UnrepresentableCharacterBecomesOneQuestionMark) {
+  EXPECT_EQ(quorl::Utf16ToGbk(u"a" + kEmojiUtf16 + u"b"), "a?b");
+  EXPECT_EQ(quorl::Utf8ToGbk("a" + kEmojiUtf8 + "b"), "a?b");
+  // Hangul is not in GBK.
+  EXPECT_EQ(quorl::Utf16ToGbk(u"\uD55C" + kHuiYuanUtf16), "?" + kHuiYuanGbk);
+}
+
+TEST(CodePage, InvalidInputBytesBecomeQuestionMarks) {
+  struct Case {
+    const char* name;
+    std::string utf8;
+    std::u16string expected;
+  };
+  const Case utf8Cases[] = {
+      {"lone continuation", "a\x80z", u"a?z"},
+      {"cut three-byte sequence", "\xE4\xBC", u"??"},
+      {"cut sequence before ASCII", "\xE4\xBCz", u"??z"},
+      {"overlong slash", "\xC0\xAF", u"??"},
+      {"overlong three-byte", "\xE0\x80\xAF", u"???"},
+      {"encoded surrogate", "\xED\xA0\x80", u"???"},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", u"????"},
+      {"byte FF", "\xFF", u"?"},
+  };
+  for (const auto& c : utf8Cases) {
+    EXPECT_EQ(quorl::Utf8ToUtf16(c.utf8), c.expected) << c.name;
+    EXPECT_EQ(quorl::Utf8ToGbk(c.utf8), quorl::Utf16ToUtf8(c.expected)) << c.name;
+  }
+
+  // GBK: a lead byte without a valid trail, a lone 0xFF, a cut final lead byte.
+  EXPECT_EQ(quorl::GbkToUtf16("\x81\x20x"), u"? x");
+  EXPECT_EQ(quorl::GbkToUtf16("a\xFF" "b"), u"a?b");
+  EXPECT_EQ(quorl::GbkToUtf16(kHuiYuanGbk + "\xBB"), kHuiYuanUtf16 + u"?");
+  EXPECT_EQ(quorl::GbkToUtf8("\xBB"), "?");
+
+  // Lone surrogates in UTF-16.
+  EXPECT_EQ(quorl::Utf16ToUtf8(u"a\xD83D" "b"), "a?b");
+  EXPECT_EQ(quorl::Utf16ToUtf8(u"\xDE00"), "?");
+  EXPECT_EQ(quorl::Utf16ToGbk(u"a\xD83D"), "a?");
+  EXPECT_EQ(quorl::Utf16ToGbk(u"\xDE00" + kHuiYuanUtf16), "?" + kHuiYuanGbk);
+}
+
+TEST(CodePage, SurrogatePairsTravelBetweenUtf8AndUtf16) {
+  EXPECT_EQ(quorl::Utf8ToUtf16(kEmojiUtf8), kEmojiUtf16);
+  EXPECT_EQ(quorl::Utf16ToUtf8(kEmojiUtf16), kEmojiUtf8);
+  const std::string highest = "\xF4\x8F\xBF\xBF";  // U+10FFFF
+  EXPECT_EQ(quorl::Utf8ToUtf16(highest), u"\xDBFF\xDFFF");
+  EXPECT_EQ(quorl::Utf16ToUtf8(u"\xDBFF\xDFFF"), highest);
+}
+
+TEST(CodePage, LongMixedTextConvertsCompletely) {
+  // Crosses any internal buffer size with errors spread through it.
+  std::string gbk;
+  std::u16string expected;
+  for (int i = 0; i < 5000; ++i) {
+    gbk += kHuiYuanGbk + "x\xFF";
+    expected += kHuiYuanUtf16 + u"x?";
+  }
+  // Compared as a whole so a failure does not print 20,000 characters.
+  EXPECT_TRUE(quorl::GbkToUtf16(gbk) == expected);
+  std::u16string wide;
+  for (int i = 0; i < 5000; ++i) wide += kEmojiUtf16 + kHuiYuanUtf16;
+  const std::string narrow = quorl::Utf16ToGbk(wide);
+  EXPECT_EQ(narrow.size(), 5000u * 5u);
+}
+
+TEST(CodePage, ConvertsOnSeveralThreads) {
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2000; ++i) {
+        if (quorl::Utf16ToGbk(quorl::GbkToUtf16(kHuiYuanGbk)) != kHuiYuanGbk) ++failures;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+}
+
+TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
+  EXPECT_EQ(quorl::Trim(" \t\r\n a b \x01\x20"), "a b");
+  EXPECT_EQ(quorl::Trim("   "), "");
+  EXPECT_EQ(quorl::Trim(""), "");
+  // Bytes of two-byte characters are above 0x20 and stay.
+  EXPECT_EQ(quorl::Trim(" " + kHuiYuanGbk + " "), kHuiYuanGbk);
+  EXPECT_EQ(quorl::Trim(u"\t x y \x1F"), u"x y");
+  EXPECT_EQ(quorl::Trim(u"\u3000x"), u"\u3000x");  // ideographic space is not a control
+}
+
+}  // namespace

@@ -1,1 +1,121 @@
-// Tests of this unit are written with it.
+#include "platform/Process.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "fakes/FakeProcessLauncher.h"
+
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/quorl_proc_XXXXXX";
+    path_ = ::mkdtemp(pattern);
+  }
+  ~TempDir() { std::filesystem::remove_all(path_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Polls for a file the started program writes; bounded so a failure cannot hang.
+std::string WaitForFile(const std::string& path) {
+  for (int i = 0; i < 500; ++i) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    if (in && s.str().find('\n') != std::string::npos) return s.str();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return "";
+}
+
+TEST(ShellExecuteA, PassesFileParametersAndFolderToLauncher) {
+  quorl::ScopedFakeProcessLauncher launcher;
+  const struct {
+    const char* verb;
+    const char* parameters;
+    const char* directory;
+    std::vector<std::string> args;
+    std::string dir;
+  } cases[] = {
+      {"open", "-h", nullptr, {"-h"}, ""},
+      {nullptr, nullptr, "", {}, ""},
+      {"OPEN", "  -a   b\t c ", "/srv", {"-a", "b", "c"}, "/srv"},
+      {"open", "-f \"Print file.xml\" \"\"", nullptr, {"-f", "Print file.xml", ""}, ""},
+      {"", "x\"y z\"", nullptr, {"xy z"}, ""},
+  };
+  for (const auto& c : cases) {
+    launcher.fake.starts.clear();
+    const HINSTANCE r = ShellExecuteA(nullptr, c.verb, "/app/MemberPrint_vrisk/PrintApp.exe",
+                                      c.parameters, c.directory, SW_SHOW);
+    EXPECT_GT(r, 32);
+    ASSERT_EQ(launcher.fake.starts.size(), 1u);
+    EXPECT_EQ(launcher.fake.starts[0].program, "/app/MemberPrint_vrisk/PrintApp.exe");
+    EXPECT_EQ(launcher.fake.starts[0].args, c.args) << (c.parameters ? c.parameters : "(null)");
+    EXPECT_EQ(launcher.fake.starts[0].workingDir, c.dir);
+  }
+}
+
+TEST(ShellExecuteA, ReportsFileNotFoundWithoutStartingWhatCannotRun) {
+  quorl::ScopedFakeProcessLauncher launcher;
+  launcher.fake.FailNext();
+  EXPECT_EQ(ShellExecuteA(nullptr, "open", "/missing.exe", "-h", nullptr, SW_SHOW), 2);
+  EXPECT_GT(ShellExecuteA(nullptr, "open", "/present.exe", "-h", nullptr, SW_SHOW), 32);
+  EXPECT_EQ(ShellExecuteA(nullptr, "print", "/present.exe", "-h", nullptr, SW_SHOW), 2);
+  EXPECT_EQ(ShellExecuteA(nullptr, "open", nullptr, "-h", nullptr, SW_SHOW), 2);
+  EXPECT_EQ(ShellExecuteA(nullptr, "open", "", "-h", nullptr, SW_SHOW), 2);
+  EXPECT_EQ(launcher.fake.starts.size(), 2u);
+}
+
+TEST(PosixProcessLauncher, StartsDetachedProgramAndLeavesNoChild) {
+  TempDir dir;
+  const std::string script = dir.path() + "/print app.sh";
+  {
+    std::ofstream out(script);
+    // Writes its arguments and working folder to a file, a little later, so
+    // the start cannot have waited for it.
+    out << "#!/bin/sh\nsleep 1\nprintf '%s|%s|%s\\n' \"$1\" \"$2\" \"$(pwd)\" > out.txt\n";
+  }
+  ASSERT_EQ(::chmod(script.c_str(), 0700), 0);
+
+  quorl::PosixProcessLauncher launcher;
+  const auto before = std::chrono::steady_clock::now();
+  ASSERT_TRUE(launcher.Start(script, {"-h", "two words"}, dir.path()));
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(900));
+
+  // The trampoline was reaped and the program is not our child: no zombie.
+  int status = 0;
+  errno = 0;
+  EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+
+  EXPECT_EQ(WaitForFile(dir.path() + "/out.txt"), "-h|two words|" + dir.path() + "\n");
+}
+
+TEST(PosixProcessLauncher, ReportsProgramsThatCannotStart) {
+  TempDir dir;
+  const std::string plain = dir.path() + "/notexec.exe";
+  std::ofstream(plain) << "data";
+  quorl::PosixProcessLauncher launcher;
+  EXPECT_FALSE(launcher.Start(dir.path() + "/missing.exe", {}, ""));
+  EXPECT_FALSE(launcher.Start(plain, {}, ""));
+  EXPECT_FALSE(launcher.Start(dir.path(), {}, ""));  // a folder
+  EXPECT_FALSE(launcher.Start("quorl-no-such-program", {}, ""));
+  EXPECT_FALSE(launcher.Start("/bin/true", {}, dir.path() + "/no/such/folder"));
+  EXPECT_FALSE(launcher.Start("", {}, ""));
+  EXPECT_TRUE(launcher.Start("true", {}, ""));
+}
+
+}  // namespace
