@@ -1,0 +1,89 @@
+// The database seam of the host services. Everything above it talks to one
+// DatabaseConnection; the real one is SQLite (a file path as location), and
+// tests install a fake through SetDatabaseOpener.
+//
+// SQL text, text values and column names cross this seam as UTF-8. Errors are
+// EDatabaseError whose message is the database's own, converted to GBK.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quorl {
+
+// One cell or parameter: null, integer, real or UTF-8 text.
+using DbValue = std::variant<std::monostate, int64_t, double, std::string>;
+
+inline bool IsNull(const DbValue& v) { return std::holds_alternative<std::monostate>(v); }
+
+struct QueryColumn {
+  std::string name;          // as the statement names it (alias included)
+  std::string declaredType;  // the table's declared type; empty for expressions
+};
+
+struct QueryResult {
+  std::vector<QueryColumn> columns;
+  std::vector<std::vector<DbValue>> rows;  // each row has columns.size() cells
+};
+
+class DatabaseConnection {
+ public:
+  virtual ~DatabaseConnection() = default;
+
+  // Runs one statement with positional parameters (?1, ?2... or ?) bound in
+  // order, and returns its columns and all rows. A statement that returns no
+  // columns (UPDATE, CREATE...) is refused before it runs.
+  virtual QueryResult Query(const std::string& utf8Sql, const std::vector<DbValue>& params) = 0;
+  QueryResult Query(const std::string& utf8Sql) { return Query(utf8Sql, {}); }
+
+  // Runs one statement with parameters; returns the number of rows changed.
+  virtual int64_t Execute(const std::string& utf8Sql, const std::vector<DbValue>& params) = 0;
+  void Execute(const std::string& utf8Sql) { ExecuteScript(utf8Sql); }
+
+  // Runs a script of several statements separated by ';', without parameters.
+  virtual void ExecuteScript(const std::string& utf8Script) = 0;
+
+  // Transactions. Begin takes the write lock at once, so two tills posting to
+  // one file serialize rather than fail half-way.
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+};
+
+// Rolls back on destruction unless Commit() was called.
+class Transaction {
+ public:
+  explicit Transaction(DatabaseConnection& db) : db_(db) { db_.Begin(); }
+  ~Transaction() {
+    if (!done_) {
+      try { db_.Rollback(); } catch (...) {}
+    }
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void Commit() { db_.Commit(); done_ = true; }
+
+ private:
+  DatabaseConnection& db_;
+  bool done_ = false;
+};
+
+using DatabaseOpener = std::function<std::unique_ptr<DatabaseConnection>(const std::string& location)>;
+
+// Opens the database at location (8-bit GBK text, as the context string
+// carries it) through the installed opener; by default SQLite, with a busy
+// timeout and foreign keys on. The file is created when missing. Raises
+// EDatabaseError when it cannot be opened.
+std::unique_ptr<DatabaseConnection> OpenDatabase(const std::string& location);
+
+// Installs another opener; an empty one restores SQLite.
+void SetDatabaseOpener(DatabaseOpener opener);
+
+// The SQLite opener itself, for callers that want it whatever is installed.
+std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& location);
+
+}  // namespace quorl

@@ -1,0 +1,262 @@
+#include "host/MemberAccount.h"
+
+#include <charconv>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "host/DBPipe.h"
+#include "host/Database.h"
+#include "host/QuorlContext.h"
+#include "platform/ClientDataSet.h"
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+
+namespace {
+
+using quorl::DbValue;
+
+// Card and member states that may pay (see host/schema.sql).
+constexpr const char* kCardNormal = "2";
+constexpr const char* kMemberValid = "1";
+// Larger amounts are taken as a malformed packet, not as a purchase.
+constexpr double kMaxAmount = 1e10;
+constexpr double kMaxPoints = 1e12;
+
+// The member-account columns, one row per member card.
+constexpr const char* kMemberSelect =
+    "SELECT m.MEMBER_ID AS MEMBER_ID, c.MEMBER_CARD_NO AS MEMBER_CARD_NO, m.STATUS AS STATUS, "
+    "m.FULL_NAME AS FULL_NAME, m.MEMBER_CLASS_ID AS MEMBER_CLASS_ID, "
+    "mc.MEMBER_CLASS_NAME AS MEMBER_CLASS_NAME, c.MEMBER_CARD_CLASS_ID AS MEMBER_CARD_CLASS_ID, "
+    "cc.MEMBER_CARD_CLASS_NAME AS MEMBER_CARD_CLASS_NAME, m.CERTIFICATE_TYPE AS Certificate_Type, "
+    "m.ID_NO AS id_no, m.TEL_NO AS tel_no, m.MOBILE_NO AS mobile_no, "
+    "m.CONTACT_ADDRESS AS contact_address, m.REGISTER_EMAIL AS register_email, "
+    "c.BALANCE_CENTS / 100.0 AS balance, c.PAY_PASSWORD AS pay_password, "
+    "m.GROUP_CODE AS group_code, c.CARD_STATUS AS cardstatus, cc.RECHARGE_RATE AS recharge_rate, "
+    "c.POINTS AS Points, cc.IS_ONE_CARD AS is_one_card, "
+    "mc.POINTS_REWARD_RATE AS pointsrewardrate, c.CONSUME_CENTS / 100.0 AS consume_money "
+    "FROM QUORL_MEMBER m "
+    "JOIN QUORL_MEMBER_CARD c ON c.MEMBER_ID = m.MEMBER_ID "
+    "LEFT JOIN QUORL_MEMBER_CLASS mc ON mc.MEMBER_CLASS_ID = m.MEMBER_CLASS_ID "
+    "LEFT JOIN QUORL_CARD_CLASS cc ON cc.MEMBER_CARD_CLASS_ID = c.MEMBER_CARD_CLASS_ID "
+    "WHERE 1 = 1";
+
+std::unique_ptr<quorl::DatabaseConnection> OpenFromContext(const std::string& gbkContext) {
+  const std::string location = quorl::ParseContextString(gbkContext).databaseLocation;
+  if (location.empty()) throw EDatabaseError("No host database configured");
+  return quorl::OpenDatabase(location);
+}
+
+// One consumption to post; texts in UTF-8.
+struct Consumption {
+  std::string orderCode;
+  std::string cardNo;
+  std::optional<int64_t> memberId;
+  int64_t amountCents = 0;
+  int64_t points = 0;
+};
+
+bool ParseWhole(const std::string& text, int64_t& out) {
+  const char* b = text.data();
+  const char* e = b + text.size();
+  auto [p, ec] = std::from_chars(b, e, out);
+  return ec == std::errc() && p == e && !text.empty();
+}
+
+// A number read from a field in its text form (a float field gives "12.5",
+// a text field whatever was written). Empty or null gives nullopt.
+std::optional<double> FieldNumber(TField* f, bool& bad) {
+  if (f == nullptr || f->IsNull()) return std::nullopt;
+  const std::string text = quorl::Trim(f->AsString());
+  if (text.empty()) return std::nullopt;
+  double v = 0;
+  if (!quorl::TryStrToFloat(text, v) || !std::isfinite(v)) bad = true;
+  return v;
+}
+
+// Reads the consumption packet. Returns false when it is malformed: no
+// packet, a missing ORDER_CODE or AMOUNT field, no member field, a row
+// without order code, member or valid amount, or one order code twice (two
+// rows of one order would be charged once and the second lost).
+bool ReadConsumptions(const Variant& data, std::vector<Consumption>& out) {
+  if (data.Type() != VarType::Packet) return false;
+  TClientDataSet ds;
+  try {
+    ds.SetData(data);
+  } catch (const Exception&) {
+    return false;
+  }
+  TField* order = ds.FindField("ORDER_CODE");
+  TField* card = ds.FindField("MEMBER_CARD_NO");
+  TField* member = ds.FindField("MEMBER_ID");
+  TField* amount = ds.FindField("AMOUNT");
+  TField* points = ds.FindField("POINTS");
+  if (order == nullptr || amount == nullptr || (card == nullptr && member == nullptr)) return false;
+  if (ds.IsEmpty()) return false;
+
+  std::set<std::string> seen;
+  for (ds.First(); !ds.Eof(); ds.Next()) {
+    Consumption c;
+    c.orderCode = quorl::GbkToUtf8(quorl::Trim(order->AsString()));
+    if (c.orderCode.empty() || !seen.insert(c.orderCode).second) return false;
+    if (card != nullptr) c.cardNo = quorl::GbkToUtf8(quorl::Trim(card->AsString()));
+    if (member != nullptr && !member->IsNull()) {
+      const std::string id = quorl::Trim(member->AsString());
+      if (!id.empty()) {
+        int64_t v = 0;
+        if (!ParseWhole(id, v)) return false;
+        c.memberId = v;
+      }
+    }
+    if (c.cardNo.empty() && !c.memberId) return false;
+
+    bool bad = false;
+    const std::optional<double> a = FieldNumber(amount, bad);
+    if (bad || !a || *a < 0 || *a > kMaxAmount) return false;
+    c.amountCents = std::llround(*a * 100.0);
+    const std::optional<double> p = FieldNumber(points, bad);
+    if (bad) return false;
+    if (p) {
+      if (std::fabs(*p) > kMaxPoints || std::trunc(*p) != *p) return false;
+      c.points = static_cast<int64_t>(*p);
+    }
+    out.push_back(std::move(c));
+  }
+  return true;
+}
+
+enum class Outcome { Posted, AlreadyPosted, Refused };
+
+bool OrderStored(quorl::DatabaseConnection& db, const std::string& orderCode) {
+  return !db.Query("SELECT 1 FROM QUORL_CONSUMPTION WHERE ORDER_CODE = ?", {orderCode}).rows.empty();
+}
+
+std::string TextOf(const DbValue& v) {
+  if (std::holds_alternative<std::string>(v)) return std::get<std::string>(v);
+  if (std::holds_alternative<int64_t>(v)) return std::to_string(std::get<int64_t>(v));
+  return std::string();
+}
+
+int64_t IntOf(const DbValue& v) {
+  if (std::holds_alternative<int64_t>(v)) return std::get<int64_t>(v);
+  if (std::holds_alternative<double>(v)) return static_cast<int64_t>(std::get<double>(v));
+  return 0;
+}
+
+// Charges one consumption inside the caller's transaction. Reads the card
+// after earlier rows of the same transaction were charged, so two rows on
+// one card are checked against what is left.
+Outcome PostOne(quorl::DatabaseConnection& db, const Consumption& c, const std::string& operatorCode,
+                const char* source) {
+  if (OrderStored(db, c.orderCode)) return Outcome::AlreadyPosted;
+
+  static const std::string kCardQuery =
+      "SELECT c.MEMBER_CARD_NO, c.MEMBER_ID, c.BALANCE_CENTS, c.POINTS, c.CARD_STATUS, m.STATUS "
+      "FROM QUORL_MEMBER_CARD c JOIN QUORL_MEMBER m ON m.MEMBER_ID = c.MEMBER_ID ";
+  quorl::QueryResult card;
+  if (!c.cardNo.empty()) {
+    card = db.Query(kCardQuery + "WHERE c.MEMBER_CARD_NO = ?", {c.cardNo});
+  } else {
+    card = db.Query(kCardQuery + "WHERE c.MEMBER_ID = ?", {*c.memberId});
+  }
+  // A member with several cards named by member number alone is ambiguous:
+  // charging one of them at random would be wrong.
+  if (card.rows.size() != 1) return Outcome::Refused;
+  const auto& row = card.rows[0];
+  const std::string cardNo = TextOf(row[0]);
+  const int64_t memberId = IntOf(row[1]);
+  if (c.memberId && *c.memberId != memberId) return Outcome::Refused;
+  if (TextOf(row[4]) != kCardNormal || TextOf(row[5]) != kMemberValid) return Outcome::Refused;
+  if (IntOf(row[2]) < c.amountCents) return Outcome::Refused;
+  if (IntOf(row[3]) + c.points < 0) return Outcome::Refused;
+
+  db.Execute(
+      "UPDATE QUORL_MEMBER_CARD SET BALANCE_CENTS = BALANCE_CENTS - ?, POINTS = POINTS + ?, "
+      "CONSUME_CENTS = CONSUME_CENTS + ? WHERE MEMBER_CARD_NO = ?",
+      {c.amountCents, c.points, c.amountCents, cardNo});
+  db.Execute(
+      "INSERT INTO QUORL_CONSUMPTION (ORDER_CODE, MEMBER_CARD_NO, MEMBER_ID, AMOUNT_CENTS, POINTS, "
+      "OPERATOR_CODE, SOURCE) VALUES (?, ?, ?, ?, ?, ?, ?)",
+      {c.orderCode, cardNo, memberId, c.amountCents, c.points, operatorCode, std::string(source)});
+  return Outcome::Posted;
+}
+
+}  // namespace
+
+TCAMemberAccount::TCAMemberAccount() = default;
+
+Variant TCAMemberAccount::GetUserInfo(const std::u16string& context, const std::u16string& memberId,
+                                      const std::u16string& memberNum, const std::u16string& memberName,
+                                      const std::u16string& certificateType,
+                                      const std::u16string& certificateNum, const std::u16string& phone,
+                                      const std::u16string& mobile, const std::u16string& groupCode) {
+  std::unique_ptr<quorl::DatabaseConnection> db = OpenFromContext(quorl::Utf16ToGbk(context));
+
+  const std::pair<const char*, const std::u16string*> criteria[] = {
+      {"CAST(m.MEMBER_ID AS TEXT)", &memberId}, {"c.MEMBER_CARD_NO", &memberNum},
+      {"m.FULL_NAME", &memberName},             {"m.CERTIFICATE_TYPE", &certificateType},
+      {"m.ID_NO", &certificateNum},             {"m.TEL_NO", &phone},
+      {"m.MOBILE_NO", &mobile},                 {"m.GROUP_CODE", &groupCode},
+  };
+  std::string sql = kMemberSelect;
+  std::vector<DbValue> params;
+  for (const auto& [column, value] : criteria) {
+    if (value->empty()) continue;
+    sql += std::string(" AND ") + column + " = ?";
+    params.emplace_back(quorl::Utf16ToUtf8(*value));
+  }
+  sql += " ORDER BY m.MEMBER_ID, c.MEMBER_CARD_NO";
+
+  quorl::QueryResult result = db->Query(sql, params);
+  // Computed columns have no declared type; give the money columns theirs so
+  // they travel as numbers.
+  for (auto& col : result.columns)
+    if (col.name == "balance" || col.name == "consume_money") col.declaredType = "NUMERIC";
+  return quorl::ResultToPacket(result);
+}
+
+int TCAMemberAccount::ComsumeInfoPost(const Variant& data, const std::string& text,
+                                      const std::string& context) {
+  std::unique_ptr<quorl::DatabaseConnection> db = OpenFromContext(context);
+  std::vector<Consumption> consumptions;
+  if (!ReadConsumptions(data, consumptions)) return 0;
+
+  const std::string operatorCode = quorl::GbkToUtf8(text);
+  quorl::Transaction tx(*db);
+  for (const Consumption& c : consumptions)
+    if (PostOne(*db, c, operatorCode, "POST") == Outcome::Refused) return 0;
+  tx.Commit();
+  return 1;
+}
+
+int TCAMemberAccount::ComsumeInfoPost_OrderHandle(const std::string& context,
+                                                  const std::string& orderArg1,
+                                                  const std::string& orderArg2) {
+  std::unique_ptr<quorl::DatabaseConnection> db = OpenFromContext(context);
+  const std::string orderCode = quorl::GbkToUtf8(quorl::Trim(orderArg1));
+  if (orderCode.empty()) return 0;
+
+  quorl::Transaction tx(*db);
+  const quorl::QueryResult pending = db->Query(
+      "SELECT MEMBER_CARD_NO, AMOUNT_CENTS, POINTS, STATE FROM QUORL_PENDING_ORDER WHERE ORDER_CODE = ?",
+      {orderCode});
+  if (pending.rows.empty()) {
+    // Posted some other way already: counts as posted, as a repeated post does.
+    if (OrderStored(*db, orderCode)) return 1;
+    return 0;
+  }
+  const auto& row = pending.rows[0];
+  if (TextOf(row[3]) != "P") return 1;  // done before
+
+  Consumption c;
+  c.orderCode = orderCode;
+  c.cardNo = TextOf(row[0]);
+  c.amountCents = IntOf(row[1]);
+  c.points = IntOf(row[2]);
+  if (PostOne(*db, c, quorl::GbkToUtf8(orderArg2), "ORDER") == Outcome::Refused) return 0;
+  db->Execute("UPDATE QUORL_PENDING_ORDER SET STATE = 'D' WHERE ORDER_CODE = ?", {orderCode});
+  tx.Commit();
+  return 1;
+}

@@ -1,0 +1,202 @@
+// The SQLite connection behind the database seam. The only file that
+// includes sqlite3.h.
+#include <sqlite3.h>
+
+#include <cstdint>
+
+#include "host/Database.h"
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+
+namespace {
+
+// Several tills may share one database file: a writer waits this long for
+// another till's transaction instead of failing at once.
+constexpr int kBusyTimeoutMs = 10000;
+
+[[noreturn]] void Fail(sqlite3* db, const std::string& what) {
+  const char* msg = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+  std::string text = quorl::Utf8ToGbk(msg != nullptr ? msg : "unknown error");
+  if (!what.empty()) text = what + ": " + text;
+  throw EDatabaseError(text);
+}
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) : db_(db) {
+    if (sql.find('\0') != std::string::npos || sql.size() > static_cast<size_t>(INT32_MAX))
+      throw EDatabaseError("The SQL text holds a NUL byte or is too long");
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail) != SQLITE_OK)
+      Fail(db, "");
+    if (stmt_ == nullptr) throw EDatabaseError("The SQL text holds no statement");
+    // A second statement would be silently skipped by prepare: refuse it
+    // instead of running only half of what the caller asked for.
+    const char* end = sql.c_str() + sql.size();
+    if (tail != nullptr && tail < end) {
+      sqlite3_stmt* next = nullptr;
+      const int rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, nullptr);
+      const bool more = next != nullptr;
+      sqlite3_finalize(next);
+      if (rc != SQLITE_OK || more) {
+        sqlite3_finalize(stmt_);
+        throw EDatabaseError("The SQL text holds more than one statement");
+      }
+    }
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  void Bind(const std::vector<quorl::DbValue>& params) {
+    if (static_cast<int>(params.size()) != sqlite3_bind_parameter_count(stmt_))
+      throw EDatabaseError("Wrong number of SQL parameters: " + std::to_string(params.size()) +
+                           " given, " + std::to_string(sqlite3_bind_parameter_count(stmt_)) +
+                           " expected");
+    for (size_t i = 0; i < params.size(); ++i) {
+      const int index = static_cast<int>(i) + 1;
+      const quorl::DbValue& p = params[i];
+      int rc = SQLITE_OK;
+      if (std::holds_alternative<int64_t>(p)) {
+        rc = sqlite3_bind_int64(stmt_, index, std::get<int64_t>(p));
+      } else if (std::holds_alternative<double>(p)) {
+        rc = sqlite3_bind_double(stmt_, index, std::get<double>(p));
+      } else if (std::holds_alternative<std::string>(p)) {
+        const std::string& s = std::get<std::string>(p);
+        rc = sqlite3_bind_text64(stmt_, index, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      } else {
+        rc = sqlite3_bind_null(stmt_, index);
+      }
+      if (rc != SQLITE_OK) Fail(db_, "");
+    }
+  }
+
+  // True while a row is ready.
+  bool Step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    Fail(db_, "");
+  }
+
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+quorl::DbValue ReadCell(sqlite3_stmt* stmt, int col) {
+  switch (sqlite3_column_type(stmt, col)) {
+    case SQLITE_INTEGER:
+      return static_cast<int64_t>(sqlite3_column_int64(stmt, col));
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(stmt, col);
+    case SQLITE_NULL:
+      return std::monostate{};
+    case SQLITE_BLOB: {
+      // Blobs are handed over as their bytes, like text.
+      const void* p = sqlite3_column_blob(stmt, col);
+      const int n = sqlite3_column_bytes(stmt, col);
+      return p != nullptr ? std::string(static_cast<const char*>(p), static_cast<size_t>(n)) : std::string();
+    }
+    default: {
+      const unsigned char* p = sqlite3_column_text(stmt, col);
+      const int n = sqlite3_column_bytes(stmt, col);
+      return p != nullptr ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(n)) : std::string();
+    }
+  }
+}
+
+class SqliteConnection : public quorl::DatabaseConnection {
+ public:
+  explicit SqliteConnection(const std::string& location) {
+    const std::string path = quorl::GbkToUtf8(location);
+    const int rc = sqlite3_open_v2(path.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    if (rc != SQLITE_OK) {
+      std::string msg = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
+      sqlite3_close(db_);
+      db_ = nullptr;
+      throw EDatabaseError("Cannot open host database '" + location + "': " + quorl::Utf8ToGbk(msg));
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    try {
+      ExecuteScript("PRAGMA foreign_keys = ON");
+    } catch (...) {
+      sqlite3_close(db_);
+      throw;
+    }
+  }
+  ~SqliteConnection() override { sqlite3_close(db_); }
+
+  quorl::QueryResult Query(const std::string& utf8Sql,
+                           const std::vector<quorl::DbValue>& params) override {
+    Statement stmt(db_, utf8Sql);
+    // Checked before anything runs: a change made through a query call could
+    // not be answered with a table, and the caller would see an error for a
+    // change that was nonetheless done.
+    const int n = sqlite3_column_count(stmt.get());
+    if (n == 0) throw EDatabaseError("Not a query: the statement returns no columns");
+    stmt.Bind(params);
+    quorl::QueryResult result;
+    result.columns.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      const char* name = sqlite3_column_name(stmt.get(), i);
+      const char* type = sqlite3_column_decltype(stmt.get(), i);
+      result.columns.push_back({name != nullptr ? name : "", type != nullptr ? type : ""});
+    }
+    while (stmt.Step()) {
+      std::vector<quorl::DbValue> row;
+      row.reserve(static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) row.push_back(ReadCell(stmt.get(), i));
+      result.rows.push_back(std::move(row));
+    }
+    return result;
+  }
+
+  int64_t Execute(const std::string& utf8Sql, const std::vector<quorl::DbValue>& params) override {
+    Statement stmt(db_, utf8Sql);
+    stmt.Bind(params);
+    while (stmt.Step()) {
+    }
+    return sqlite3_changes64(db_);
+  }
+
+  void ExecuteScript(const std::string& utf8Script) override {
+    char* err = nullptr;
+    if (sqlite3_exec(db_, utf8Script.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+      std::string msg = err != nullptr ? err : sqlite3_errmsg(db_);
+      sqlite3_free(err);
+      throw EDatabaseError(quorl::Utf8ToGbk(msg));
+    }
+  }
+
+  // IMMEDIATE takes the write lock up front: a posting reads balances and
+  // then writes them, and must not find another till's write in between.
+  void Begin() override { ExecuteScript("BEGIN IMMEDIATE"); }
+  void Commit() override { ExecuteScript("COMMIT"); }
+  void Rollback() override {
+    if (!sqlite3_get_autocommit(db_)) ExecuteScript("ROLLBACK");
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+namespace quorl {
+
+std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& location) {
+  // SQLite would take an empty name as a private temporary database and
+  // quietly lose everything written to it.
+  if (location.empty()) throw EDatabaseError("No host database configured");
+  if (location.find('\0') != std::string::npos)
+    throw EDatabaseError("Cannot open host database: the location holds a NUL byte");
+  return std::make_unique<SqliteConnection>(location);
+}
+
+}  // namespace quorl

@@ -1,0 +1,19 @@
+// The host's warning dialog. ShowWarningMessage hands message and caption
+// (8-bit GBK) to the installed handler and returns when it returns (a GUI
+// host shows a modal box). The default handler writes one line
+// "caption: message", converted to UTF-8, to stderr.
+#pragma once
+
+#include <functional>
+#include <string>
+
+void ShowWarningMessage(const std::string& message, const std::string& caption);
+
+namespace quorl {
+
+using WarningHandler = std::function<void(const std::string& message, const std::string& caption)>;
+
+// Installs the handler; an empty handler (nullptr) restores the default.
+void SetWarningHandler(WarningHandler h);
+
+}  // namespace quorl
