@@ -12,13 +12,13 @@ INSERT INTO QUORL_MEMBER_GROUP (GROUP_CODE, GROUP_NAME) VALUES
 INSERT INTO QUORL_SOAPSERVER_ADDRESS
   (NODECODE, ADDRESSTYPE, GROUPCODE, ISDEFAULT, SOAP_ADDR, WSDL_ADDR, COMMERCIAL, PASSWORDKEY, CONNECTUMNBYDB)
 VALUES
-  ('N001', 'G', 'G01', 'N', 'http://127.0.0.1:18081/soap/TicketManage', 'http://127.0.0.1:18081/wsdl/TicketManage', '', '', 'N'),
-  ('N001', 'G', 'G02', 'N', 'http://127.0.0.1:18081/soap/TicketManage', 'http://127.0.0.1:18081/wsdl/TicketManage', '', '', 'N'),
-  ('N001', 'G', '',    'Y', 'http://127.0.0.1:18081/soap/TicketManage', 'http://127.0.0.1:18081/wsdl/TicketManage', '', '', 'N'),
+  ('N001', 'G', 'G01', 'N', 'http://127.0.0.1:18081/services/TicketManage', 'http://127.0.0.1:18081/services/TicketManage?wsdl', '', '', 'N'),
+  ('N001', 'G', 'G02', 'N', 'http://127.0.0.1:18081/services/TicketManage', 'http://127.0.0.1:18081/services/TicketManage?wsdl', '', '', 'N'),
+  ('N001', 'G', '',    'Y', 'http://127.0.0.1:18081/services/TicketManage', 'http://127.0.0.1:18081/services/TicketManage?wsdl', '', '', 'N'),
   ('N001', 'H', 'G01', 'N', 'http://127.0.0.1:18082/api/', '', 'DEMO-SBS-0001|DEMO-STORE-01', 'demo-htk-key-N001', 'N'),
   ('N001', 'H', '',    'Y', 'http://127.0.0.1:18082/api/', '', 'DEMO-SBS-0001|DEMO-STORE-01', 'demo-htk-key-N001', 'N'),
-  ('N002', 'G', 'G02', 'N', 'http://127.0.0.1:18081/soap/TicketManage', 'http://127.0.0.1:18081/wsdl/TicketManage', '', '', 'Y'),
-  ('N002', 'G', '',    'Y', 'http://127.0.0.1:18081/soap/TicketManage', 'http://127.0.0.1:18081/wsdl/TicketManage', '', '', 'Y'),
+  ('N002', 'G', 'G02', 'N', 'http://127.0.0.1:18081/services/TicketManage', 'http://127.0.0.1:18081/services/TicketManage?wsdl', '', '', 'Y'),
+  ('N002', 'G', '',    'Y', 'http://127.0.0.1:18081/services/TicketManage', 'http://127.0.0.1:18081/services/TicketManage?wsdl', '', '', 'Y'),
   ('N002', 'H', 'G02', 'N', 'http://127.0.0.1:18082/api/', '', 'DEMO-SBS-0002|DEMO-STORE-02', 'demo-htk-key-N002', 'Y'),
   ('N002', 'H', '',    'Y', 'http://127.0.0.1:18082/api/', '', 'DEMO-SBS-0002|DEMO-STORE-02', 'demo-htk-key-N002', 'Y');
 

@@ -1,0 +1,100 @@
+#include "memberdata/MemberRecords.h"
+
+namespace {
+TMemberUserInfoRecord_ZEL* AsMember(void* p) { return static_cast<TMemberUserInfoRecord_ZEL*>(p); }
+TTicketInfoRecord_VRISK* AsTicket(void* p) { return static_cast<TTicketInfoRecord_VRISK*>(p); }
+}  // namespace
+
+// The base destructor cannot reach our Notify, so the records are freed here.
+TMemberUserInfoList_ZEL::~TMemberUserInfoList_ZEL() { Clear(); }
+
+int TMemberUserInfoList_ZEL::Add(TMemberUserInfoRecord_ZEL* item) { return TList::Add(item); }
+
+void TMemberUserInfoList_ZEL::Insert(int index, TMemberUserInfoRecord_ZEL* item) {
+  TList::Insert(index, item);
+}
+
+TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::Extract(TMemberUserInfoRecord_ZEL* item) {
+  return AsMember(TList::Extract(item));
+}
+
+int TMemberUserInfoList_ZEL::Remove(TMemberUserInfoRecord_ZEL* item) { return TList::Remove(item); }
+
+int TMemberUserInfoList_ZEL::IndexOf(const TMemberUserInfoRecord_ZEL* item) const {
+  return TList::IndexOf(const_cast<TMemberUserInfoRecord_ZEL*>(item));
+}
+
+TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::First() const { return AsMember(TList::First()); }
+
+TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::Last() const { return AsMember(TList::Last()); }
+
+TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::GetItems(int index) const {
+  return AsMember(Get(index));
+}
+
+void TMemberUserInfoList_ZEL::SetItems(int index, TMemberUserInfoRecord_ZEL* item) { Put(index, item); }
+
+int TMemberUserInfoList_ZEL::Find(const std::string& memberId) const {
+  for (int i = 0; i < Count(); ++i) {
+    const TMemberUserInfoRecord_ZEL* rec = GetItems(i);
+    if (rec != nullptr && rec->MemberID == memberId) return i;
+  }
+  return -1;
+}
+
+void TMemberUserInfoList_ZEL::CopyListItem(const TMemberUserInfoRecord_ZEL& source,
+                                           TMemberUserInfoRecord_ZEL& dest) {
+  // Reserved, MemberGroupCode, PayPassword, IsOneCard, ConsumePoints and
+  // ConsumeMoney are left alone on purpose: callers merge a looked-up member
+  // into a record that already carries those.
+  dest.MemberID = source.MemberID;
+  dest.MemberNum = source.MemberNum;
+  dest.MemberValid = source.MemberValid;
+  dest.MemberName = source.MemberName;
+  dest.MemberType = source.MemberType;
+  dest.MemberTypeName = source.MemberTypeName;
+  dest.CardType = source.CardType;
+  dest.CardTypeName = source.CardTypeName;
+  dest.CertificateType = source.CertificateType;
+  dest.CertificateNum = source.CertificateNum;
+  dest.PhoneNum = source.PhoneNum;
+  dest.MobileNum = source.MobileNum;
+  dest.Address = source.Address;
+  dest.Email = source.Email;
+  dest.MemberBalance = source.MemberBalance;
+  dest.IsFeesMember = source.IsFeesMember;
+  dest.Points = source.Points;
+  dest.CardStatus = source.CardStatus;
+}
+
+std::string TMemberUserInfoList_ZEL::GetAsString() const { return std::string(); }
+
+void TMemberUserInfoList_ZEL::Notify(void* item, TListNotification action) {
+  TList::Notify(item, action);
+  // A record placed in the list twice (Add of the same record, SetItems with
+  // a record held at another index) is freed only when its last occurrence
+  // leaves; freeing it earlier would leave a dangling item and a double free.
+  if (action == TListNotification::lnAdded) {
+    ++occurrences_[item];
+    return;
+  }
+  auto it = occurrences_.find(item);
+  if (it == occurrences_.end()) return;
+  if (--it->second > 0) return;
+  occurrences_.erase(it);
+  if (action == TListNotification::lnDeleted) delete AsMember(item);
+}
+
+int TTicketInfoRecordList_VRISK::Add(TTicketInfoRecord_VRISK* item) { return TList::Add(item); }
+
+TTicketInfoRecord_VRISK* TTicketInfoRecordList_VRISK::GetItems(int index) const {
+  return AsTicket(Get(index));
+}
+
+int TTicketInfoRecordList_VRISK::Find(const std::string& key) const {
+  for (int i = 0; i < Count(); ++i) {
+    const TTicketInfoRecord_VRISK* rec = GetItems(i);
+    if (rec != nullptr && rec->CL_PriceLevel == key) return i;
+  }
+  return -1;
+}
