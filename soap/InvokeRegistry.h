@@ -1,0 +1,110 @@
+// The SOAP invocation registry: what the runtime knows about each invokable
+// interface (its operations, namespace, SOAP action and invoke options).
+//
+// A port-type unit describes its interface once with an InvokableInfo and
+// registers it at unit initialisation; THTTPRIO consults the registry when it
+// is asked for an interface and when it invokes an operation. The registry is
+// process-wide and, like everything in the package, used from one thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "platform/Interfaces.h"
+
+class THTTPRIO;
+
+// Base of every interface a SOAP client can stand in for. It has no
+// identifier of its own: clients are asked for the derived port types.
+struct IInvokable : IInterface {
+ protected:
+  ~IInvokable() = default;
+};
+
+namespace quorl {
+
+// The value kinds the runtime marshals: xsd:string as UTF-16 text and xsd:int
+// as a 32-bit signed integer.
+enum class SoapType { String, Int };
+using SoapValue = std::variant<std::u16string, int32_t>;
+
+struct SoapParam {
+  std::string name;  // the SOAP part name, sent letter for letter
+  SoapType type = SoapType::String;
+};
+
+struct SoapMethod {
+  std::string name;  // the operation name, sent letter for letter
+  std::vector<SoapParam> params;
+  SoapType result = SoapType::String;
+};
+
+// What THTTPRIO hands out for an interface: an object implementing it whose
+// reference counting is the client's. The client owns its proxies and frees
+// them with itself.
+class RioProxy {
+ public:
+  virtual ~RioProxy() = default;
+  // The pointer to the implemented interface, as QueryInterface hands it out.
+  virtual void* Interface() = 0;
+};
+using RioProxyFactory = std::unique_ptr<RioProxy> (*)(THTTPRIO& rio);
+
+// The fixed description of an invokable interface: methods in slot order.
+struct InvokableInfo {
+  TGUID iid;
+  std::string name;
+  std::vector<SoapMethod> methods;
+  RioProxyFactory makeProxy = nullptr;
+};
+
+// How operations of an interface are put on the wire. The default (no flag)
+// is RPC style with SOAP-encoded parameters, the only combination this
+// runtime speaks; the others are recorded so that a call fails clearly.
+enum class InvokeOption : uint32_t { DocumentStyle = 1u << 0, LiteralParams = 1u << 1 };
+using InvokeOptions = uint32_t;
+constexpr InvokeOptions kInvokeDefault = 0;
+
+struct InterfaceRegistration {
+  const InvokableInfo* info = nullptr;  // static storage of the port-type unit
+  std::string nameSpace;
+  std::string wsdlEncoding;
+  std::string documentation;
+  std::string externalName;
+  std::optional<std::string> defaultSoapAction;  // unset: "namespace#operation"
+  InvokeOptions invokeOptions = kInvokeDefault;
+};
+
+class InvokeRegistry {
+ public:
+  // Registers (or registers again, replacing namespace and texts) the
+  // interface described by info, which must outlive the registry entry.
+  void RegisterInterface(const InvokableInfo& info, const std::string& nameSpace,
+                         const std::string& wsdlEncoding, const std::string& documentation = "",
+                         const std::string& externalName = "");
+  // Both raise Exception when the interface is not registered.
+  void RegisterDefaultSOAPAction(const TGUID& iid, const std::string& action);
+  void RegisterInvokeOptions(const TGUID& iid, InvokeOptions options);
+  void UnRegisterInterface(const TGUID& iid);
+
+  // The entry of iid, or nullptr. The pointer stays valid until that
+  // interface is registered again or unregistered.
+  const InterfaceRegistration* Find(const TGUID& iid) const;
+
+  // The SOAP action of an operation: the registered default when one was
+  // registered (also when empty), else "namespace#operation".
+  static std::string SoapActionFor(const InterfaceRegistration& entry, const SoapMethod& method);
+
+ private:
+  std::vector<std::unique_ptr<InterfaceRegistration>> entries_;
+  InterfaceRegistration& Entry(const TGUID& iid);
+};
+
+// The process-wide registry.
+InvokeRegistry& InvRegistry();
+
+}  // namespace quorl

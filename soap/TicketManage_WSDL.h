@@ -1,0 +1,92 @@
+// The TicketManage port type of the member and ticket web service, its
+// registration with the invocation registry, and GetTicketManage.
+//
+// Every parameter is UTF-16 text passed read-only; results are UTF-16 text
+// or a 32-bit integer. Operations are declared in slot order; their SOAP part
+// names (misspellings included) are in the interface description.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Interfaces.h"
+#include "soap/InvokeRegistry.h"
+
+class THTTPRIO;
+
+struct TicketManage : IInvokable {
+  static constexpr TGUID IID = TGUID::Parse("{29AB1245-9703-082B-5336-A29584C5AEC4}");
+
+  virtual std::u16string getUserInfo(const std::u16string& memberID, const std::u16string& memberNum,
+                                     const std::u16string& memberName,
+                                     const std::u16string& certificateType,
+                                     const std::u16string& certficateNum,
+                                     const std::u16string& sPhoneNum,
+                                     const std::u16string& sMobileNum) = 0;
+  // Answer: the member-info document ("data" with one "dataitem" per member).
+  virtual std::u16string getUserInfo2(const std::u16string& memberID, const std::u16string& memberNum,
+                                      const std::u16string& memberName,
+                                      const std::u16string& certificateType,
+                                      const std::u16string& certficateNum,
+                                      const std::u16string& sPhoneNum,
+                                      const std::u16string& sMobileNum,
+                                      const std::u16string& sMemberGroup) = 0;
+  // Answer: the check-ticket document.
+  virtual std::u16string getSurplus(const std::u16string& memberNum) = 0;
+  virtual std::u16string ValidMember(const std::u16string& memberType,
+                                     const std::u16string& certificateType,
+                                     const std::u16string& certificateNum,
+                                     const std::u16string& memberNum, const std::u16string& menberPWD,
+                                     const std::u16string& validType) = 0;
+  virtual std::u16string getTokenUserInfo(const std::u16string& token) = 0;
+  // Answer: the check-ticket document.
+  virtual std::u16string getSurplusByImage(const std::u16string& strMemberNum) = 0;
+  virtual std::u16string SyncOrderData(const std::u16string& MemberBook) = 0;
+  // Answer: the check-ticket document.
+  virtual std::u16string getMemberInfo(const std::u16string& strMemberNum) = 0;
+  // sConsumeInfo is the consumption document; 1 means accepted.
+  virtual int32_t ComsumeInfoPost(const std::u16string& sConsumeInfo) = 0;
+  // 1 means the order's consumption is valid.
+  virtual int32_t CheckConsumeMoney(const std::u16string& OrderCode, const std::u16string& MemberID,
+                                    const std::u16string& OperatedBy,
+                                    const std::u16string& LastTicketCode) = 0;
+  // Answer: the report document ("data" with "dataitem" rows).
+  virtual std::u16string getBalancerReport(const std::u16string& GroupCode,
+                                           const std::u16string& UserCode,
+                                           const std::u16string& BeginTime,
+                                           const std::u16string& EndTime) = 0;
+
+ protected:
+  ~TicketManage() = default;
+};
+
+namespace quorl {
+
+// Deployment values, fixed when the package is built (CMake cache variables
+// QUORL_TICKETMANAGE_NAMESPACE and QUORL_TICKETMANAGE_DEFAULT_URL).
+extern const char* const kTicketManageNamespace;
+extern const char* const kTicketManageDefaultURL;   // ends in "/services/TicketManage"
+extern const char* const kTicketManageDefaultWSDL;  // the same with "?wsdl"
+inline constexpr const char* kTicketManageServiceName = "TicketManageService";
+inline constexpr const char* kTicketManagePortName = "TicketManage";
+
+// Operations and part names of the port type, in slot order.
+const InvokableInfo& TicketManageInfo();
+
+}  // namespace quorl
+
+// Unit initialisation: registers TicketManage under its namespace with WSDL
+// encoding "UTF-8", no documentation and no external name, the default SOAP
+// action "" and the default invoke options (RPC, SOAP-encoded). Running it
+// again registers the same values again. Nothing is undone at unload.
+void TicketManage_WSDL_Initialize();
+
+// A TicketManage interface of HTTPRIO, or of a new client without owner when
+// HTTPRIO is null. An empty Addr takes the built-in default: the WSDL address
+// when UseWSDL, else the endpoint. UseWSDL binds through the WSDL (location
+// Addr, service "TicketManageService", port "TicketManage"); otherwise Addr
+// is the endpoint. A given client is never freed here; a client created here
+// is freed when no interface results. Raises EIntfCastError when the client
+// does not support TicketManage (the port type is not registered).
+quorl::IntfPtr<TicketManage> GetTicketManage(bool UseWSDL = false, const std::string& Addr = "",
+                                             THTTPRIO* HTTPRIO = nullptr);
