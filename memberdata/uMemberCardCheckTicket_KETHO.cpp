@@ -1,0 +1,135 @@
+#include "memberdata/uMemberCardCheckTicket_KETHO.h"
+
+namespace {
+constexpr char16_t kDataTag[] = u"data";
+}  // namespace
+
+TXMLDataType::TXMLDataType() {
+  RegisterChildNode("dataitem", &quorl::NodeClassOf<TXMLDataitemType>);
+  RegisterChildNode("book", &quorl::NodeClassOf<TXMLBookType>);
+}
+
+void* TXMLDataType::GetInterface(const TGUID& iid) {
+  if (iid == IXMLDataType::IID) return static_cast<IXMLDataType*>(this);
+  return TXMLNode::GetInterface(iid);
+}
+
+quorl::IntfPtr<IXMLDataitemType> TXMLDataType::Get_Dataitem() {
+  return quorl::As<IXMLDataitemType>(ChildNodes(u"dataitem").get());
+}
+
+quorl::IntfPtr<IXMLBookType> TXMLDataType::Get_Book() {
+  return quorl::As<IXMLBookType>(ChildNodes(u"book").get());
+}
+
+void* TXMLDataitemType::GetInterface(const TGUID& iid) {
+  if (iid == IXMLDataitemType::IID) return static_cast<IXMLDataitemType*>(this);
+  return TXMLNode::GetInterface(iid);
+}
+
+std::u16string TXMLDataitemType::Get_MemberID() { return GetAttribute(u"memberID"); }
+std::u16string TXMLDataitemType::Get_MemberNum() { return GetAttribute(u"memberNum"); }
+std::u16string TXMLDataitemType::Get_MemberValid() { return GetAttribute(u"memberValid"); }
+std::u16string TXMLDataitemType::Get_MemberName() { return GetAttribute(u"memberName"); }
+std::u16string TXMLDataitemType::Get_MemberType() { return GetAttribute(u"memberType"); }
+std::u16string TXMLDataitemType::Get_CertificateType() { return GetAttribute(u"certificateType"); }
+std::u16string TXMLDataitemType::Get_CertificateNum() { return GetAttribute(u"certificateNum"); }
+std::u16string TXMLDataitemType::Get_PhoneNum() { return GetAttribute(u"phoneNum"); }
+std::u16string TXMLDataitemType::Get_MobileNum() { return GetAttribute(u"mobileNum"); }
+std::u16string TXMLDataitemType::Get_SAddress() { return GetAttribute(u"sAddress"); }
+std::u16string TXMLDataitemType::Get_SEmail() { return GetAttribute(u"sEmail"); }
+std::u16string TXMLDataitemType::Get_memberBalance() { return GetAttribute(u"memberBalance"); }
+std::u16string TXMLDataitemType::Get_SurplusCount() { return GetAttribute(u"surplusCount"); }
+std::u16string TXMLDataitemType::Get_iEntryNumber() { return GetAttribute(u"iEntryNumber"); }
+std::u16string TXMLDataitemType::Get_SImageType() { return GetAttribute(u"sImageType"); }
+std::u16string TXMLDataitemType::Get_Base64Image() { return GetAttribute(u"Base64Image"); }
+
+void TXMLDataitemType::Set_MemberID(const std::u16string& Value) {
+  SetAttribute(u"memberID", Value);
+}
+void TXMLDataitemType::Set_MemberNum(const std::u16string& Value) {
+  SetAttribute(u"memberNum", Value);
+}
+void TXMLDataitemType::Set_MemberValid(const std::u16string& Value) {
+  SetAttribute(u"memberValid", Value);
+}
+void TXMLDataitemType::Set_MemberName(const std::u16string& Value) {
+  SetAttribute(u"memberName", Value);
+}
+void TXMLDataitemType::Set_MemberType(const std::u16string& Value) {
+  SetAttribute(u"memberType", Value);
+}
+void TXMLDataitemType::Set_CertificateType(const std::u16string& Value) {
+  SetAttribute(u"certificateType", Value);
+}
+void TXMLDataitemType::Set_CertificateNum(const std::u16string& Value) {
+  SetAttribute(u"certificateNum", Value);
+}
+void TXMLDataitemType::Set_PhoneNum(const std::u16string& Value) {
+  SetAttribute(u"phoneNum", Value);
+}
+void TXMLDataitemType::Set_MobileNum(const std::u16string& Value) {
+  SetAttribute(u"mobileNum", Value);
+}
+void TXMLDataitemType::Set_SAddress(const std::u16string& Value) {
+  SetAttribute(u"sAddress", Value);
+}
+void TXMLDataitemType::Set_SEmail(const std::u16string& Value) { SetAttribute(u"sEmail", Value); }
+void TXMLDataitemType::Set_memberBalance(const std::u16string& Value) {
+  SetAttribute(u"memberBalance", Value);
+}
+void TXMLDataitemType::Set_SurplusCount(const std::u16string& Value) {
+  SetAttribute(u"surplusCount", Value);
+}
+void TXMLDataitemType::Set_iEntryNumber(const std::u16string& Value) {
+  SetAttribute(u"iEntryNumber", Value);
+}
+void TXMLDataitemType::Set_SImageType(const std::u16string& Value) {
+  SetAttribute(u"sImageType", Value);
+}
+void TXMLDataitemType::Set_Base64Image(const std::u16string& Value) {
+  SetAttribute(u"Base64Image", Value);
+}
+
+void* TXMLBookType::GetInterface(const TGUID& iid) {
+  if (iid == IXMLBookType::IID) return static_cast<IXMLBookType*>(this);
+  return TXMLNode::GetInterface(iid);
+}
+
+std::u16string TXMLBookType::Get_Activity_name() { return ChildNodes(u"activity_name")->Text(); }
+std::u16string TXMLBookType::Get_Date_start() { return ChildNodes(u"date_start")->Text(); }
+std::u16string TXMLBookType::Get_Status() { return ChildNodes(u"status")->Text(); }
+std::u16string TXMLBookType::Get_Date_check() { return ChildNodes(u"date_check")->Text(); }
+
+void TXMLBookType::Set_Activity_name(const std::u16string& Value) {
+  ChildNodes(u"activity_name")->SetText(Value);
+}
+void TXMLBookType::Set_Date_start(const std::u16string& Value) {
+  ChildNodes(u"date_start")->SetText(Value);
+}
+void TXMLBookType::Set_Status(const std::u16string& Value) {
+  ChildNodes(u"status")->SetText(Value);
+}
+void TXMLBookType::Set_Date_check(const std::u16string& Value) {
+  ChildNodes(u"date_check")->SetText(Value);
+}
+
+quorl::IntfPtr<IXMLDataType> Getdata(const quorl::IntfPtr<IXMLDocument>& Doc) {
+  if (!Doc) throw EXMLDocError("No XML document given");
+  return quorl::As<IXMLDataType>(
+      Doc->GetDocBinding(kDataTag, &quorl::NodeClassOf<TXMLDataType>).get());
+}
+
+quorl::IntfPtr<IXMLDataType> Loaddata(const std::u16string& FileName) {
+  return Getdata(quorl::LoadXmlDocument(FileName));
+}
+
+quorl::IntfPtr<IXMLDataType> Newdata() {
+  quorl::IntfPtr<IXMLDocument> doc = quorl::NewXmlDocument();
+  doc->SetVersion(u"1.0");
+  return Getdata(doc);
+}
+
+quorl::IntfPtr<IXMLDataType> LoadDataFromXML(const std::u16string& XMLData) {
+  return Getdata(quorl::LoadXmlData(XMLData));
+}

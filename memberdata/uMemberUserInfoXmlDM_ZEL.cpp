@@ -1,0 +1,412 @@
+#include "memberdata/uMemberUserInfoXmlDM_ZEL.h"
+
+#include <cstring>
+#include <utility>
+
+#include "agent/uCoreMemberSys_ZEL.h"
+#include "memberdata/uCoreMemberSysErrorRes_ZEL.h"
+#include "platform/ClientDataSet.h"
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+
+namespace {
+
+// Escapes are resolved by UnescapeXmlToGbk instead of pugixml, which would
+// write character references as UTF-8 into GBK text. Comments and
+// processing instructions are not kept, so they never count as items; a
+// DOCTYPE is skipped and its entities are never expanded.
+constexpr unsigned kMemberInfoParseOptions =
+    pugi::parse_wconv_attribute | pugi::parse_cdata | pugi::parse_eol;
+
+// Statuses of the platform, in the host code page.
+const std::string kPlatformStatusNormal = "\xD5\xFD\xB3\xA3";  // "正常"
+const std::string kPlatformStatusLost = "\xB9\xD2\xCA\xA7";    // "挂失"
+
+// Attributes of a "dataitem", in the order they are read.
+enum Slot : int {
+  kMemberID,
+  kMemberNum,
+  kMemberValid,
+  kMemberName,
+  kMemberType,
+  kMemberTypeName,
+  kCardType,
+  kCardTypeName,
+  kCertificateType,
+  kCertificateNum,
+  kPhoneNum,
+  kMobileNum,
+  kAddress,
+  kEmail,
+  kCardStatus,
+  kMemberBalance,
+  kIsFeesMember,
+  kPoints,
+  kMemberGroupCode,
+  kPayPassword,
+  kIsOneCard,
+  kConsumePoints,
+  kConsumeMoney,
+  kSlotCount
+};
+
+constexpr const char* kAttributeNames[kSlotCount] = {
+    "memberID",       "memberNum",     "memberValid",  "memberName",      "memberType",
+    "memberTypeName", "cardType",      "cardTypeName", "certificateType", "certificateNum",
+    "phoneNum",       "mobileNum",     "sAddress",     "sEmail",          "cardstatus",
+    "memberBalance",  "isfeesmember",  "Points",       "memberGroupcode", "PayPassword",
+    "IsOneCard",      "ConsumePoints", "ConsumeMoney"};
+
+int SlotOf(const char* name, int hint) {
+  if (hint >= 0 && std::strcmp(name, kAttributeNames[hint]) == 0) return hint;
+  for (int s = 0; s < kSlotCount; ++s)
+    if (std::strcmp(name, kAttributeNames[s]) == 0) return s;
+  return -1;
+}
+
+void AppendUtf16AsGbk(std::string& out, uint32_t cp) {
+  std::u16string u;
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    u.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    u.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  } else {
+    u.push_back(static_cast<char16_t>(cp));
+  }
+  out += quorl::Utf16ToGbk(u);
+}
+
+// Parses "#123;" / "#x7B;" after '&'; returns the length consumed (up to and
+// including ';') or 0 when it is no valid character reference.
+size_t ParseCharRef(const char* p, uint32_t& cp) {
+  size_t i = 1;  // past '#'
+  int base = 10;
+  if (p[i] == 'x') {
+    base = 16;
+    ++i;
+  }
+  const size_t start = i;
+  uint32_t v = 0;
+  for (;; ++i) {
+    const char c = p[i];
+    int d;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      break;
+    v = v * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
+    if (v > 0x10FFFF) return 0;
+  }
+  if (i == start || p[i] != ';') return 0;
+  if (v == 0 || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+  cp = v;
+  return i + 1;
+}
+
+// True when text is an optional sign followed by decimal digits whose value
+// fits a 32-bit signed integer (the rule that keeps or replaces MemberID).
+bool IsInt32Text(const std::string& text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  const int64_t limit = negative ? 2147483648LL : 2147483647LL;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+    if (v > limit) return false;
+  }
+  return true;
+}
+
+// XML unescaping into host text: the five predefined entities and character
+// references (written in GBK, '?' when GBK lacks the character). Anything
+// else, an undeclared entity or a bad reference, stays as written.
+std::string UnescapeXmlToGbk(const char* text) {
+  std::string out;
+  out.reserve(std::strlen(text));
+  for (const char* p = text; *p != '\0';) {
+    if (*p != '&') {
+      out.push_back(*p++);
+      continue;
+    }
+    const char* q = p + 1;
+    static constexpr struct {
+      const char* name;
+      size_t len;
+      char ch;
+    } kEntities[] = {
+        {"lt;", 3, '<'}, {"gt;", 3, '>'}, {"amp;", 4, '&'}, {"quot;", 5, '"'}, {"apos;", 5, '\''}};
+    bool done = false;
+    for (const auto& e : kEntities) {
+      if (std::strncmp(q, e.name, e.len) == 0) {
+        out.push_back(e.ch);
+        p = q + e.len;
+        done = true;
+        break;
+      }
+    }
+    if (done) continue;
+    uint32_t cp = 0;
+    if (*q == '#') {
+      if (const size_t n = ParseCharRef(q, cp)) {
+        AppendUtf16AsGbk(out, cp);
+        p = q + n;
+        continue;
+      }
+    }
+    out.push_back(*p++);  // not a reference we know: keep it as written
+  }
+  return out;
+}
+
+std::string MemberIdOf(std::string text) {
+  return IsInt32Text(text) ? std::move(text) : std::string("-1");
+}
+
+}  // namespace
+
+TMemberUserInfoXmlDM_ZEL::TMemberUserInfoXmlDM_ZEL(const std::string& xmlText)
+    : Document(std::make_unique<pugi::xml_document>()),
+      UserInfoList(std::make_unique<TMemberUserInfoList_ZEL>()),
+      XmlText(xmlText),
+      RootName("data"),
+      ItemName("dataitem") {
+  if (!XmlText.empty()) {
+    LoadXmlFromString();
+    RefreshList();
+  }
+}
+
+// Members are freed in reverse order: UserInfoList (and its records), then Document.
+TMemberUserInfoXmlDM_ZEL::~TMemberUserInfoXmlDM_ZEL() = default;
+
+void TMemberUserInfoXmlDM_ZEL::SetXmlString(const std::string& text) {
+  if (text == XmlText) return;
+  // A text that fails must not become current: otherwise handing it in again
+  // would count as unchanged and silently answer with the previous members.
+  std::string previousText = std::exchange(XmlText, text);
+  std::unique_ptr<pugi::xml_document> previousDocument =
+      std::exchange(Document, std::make_unique<pugi::xml_document>());
+  const pugi::xml_node previousRoot = RootNode;
+  try {
+    LoadXmlFromString();
+    RefreshList();
+  } catch (...) {
+    Document = std::move(previousDocument);
+    RootNode = previousRoot;
+    CurrentNode = pugi::xml_node();
+    XmlText = std::move(previousText);
+    throw;
+  }
+}
+
+void TMemberUserInfoXmlDM_ZEL::LoadXmlFromString() {
+  RootNode = pugi::xml_node();
+  CurrentNode = pugi::xml_node();
+  // The host text goes to the parser as bytes; naming UTF-8 keeps pugixml
+  // from converting or checking them, and GBK never uses markup bytes.
+  const pugi::xml_parse_result r = Document->load_buffer(
+      XmlText.data(), XmlText.size(), kMemberInfoParseOptions, pugi::encoding_utf8);
+  if (!r) {
+    throw EXMLDocError(std::string("XML parse error: ") + r.description() + " at offset " +
+                       std::to_string(r.offset));
+  }
+  const pugi::xml_node root = Document->document_element();
+  for (pugi::xml_node n = root.next_sibling(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_element)
+      throw EXMLDocError("XML parse error: more than one document element");
+  if (RootName != root.name()) throw EXMLDocError(_SE_InvalidXMLFormat_ZEL);
+  RootNode = root;
+}
+
+void TMemberUserInfoXmlDM_ZEL::RefreshList() {
+  auto fresh = std::make_unique<TMemberUserInfoList_ZEL>();
+  for (pugi::xml_node child = RootNode.first_child(); child; child = child.next_sibling()) {
+    CurrentNode = child;
+    if (child.type() != pugi::node_element || ItemName != child.name())
+      throw EXMLDocError(_SE_InvalidXMLFormat_ZEL);
+    std::unique_ptr<TMemberUserInfoRecord_ZEL> rec(ExtractFromDataItemNode());
+    fresh->Add(rec.get());
+    rec.release();
+  }
+  UserInfoList = std::move(fresh);
+  listHandedOut_ = false;
+}
+
+TMemberUserInfoRecord_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromDataItemNode() {
+  const char* values[kSlotCount] = {};
+  int position = 0;
+  for (pugi::xml_attribute a = CurrentNode.first_attribute(); a;
+       a = a.next_attribute(), ++position) {
+    if (static_cast<size_t>(position) >= attributeSlotHint_.size()) {
+      // Bounded by the largest item seen; a hostile item with many
+      // attributes costs one byte per attribute, like its own markup.
+      attributeSlotHint_.push_back(-1);
+    }
+    const int slot = SlotOf(a.name(), attributeSlotHint_[static_cast<size_t>(position)]);
+    if (slot < 0) continue;
+    attributeSlotHint_[static_cast<size_t>(position)] = static_cast<signed char>(slot);
+    if (values[slot] == nullptr) values[slot] = a.value();  // the first of duplicates counts
+  }
+  auto text = [&values](int slot) -> std::string {
+    const char* v = values[slot];
+    if (v == nullptr) return std::string();
+    if (std::strchr(v, '&') != nullptr) return UnescapeXmlToGbk(v);
+    return std::string(v);
+  };
+
+  auto rec = std::make_unique<TMemberUserInfoRecord_ZEL>();
+  rec->MemberID = MemberIdOf(text(kMemberID));
+  rec->MemberNum = text(kMemberNum);
+  rec->MemberValid = GetIsValidMemberType_ZEL(text(kMemberValid));
+  rec->MemberName = text(kMemberName);
+  rec->MemberType = text(kMemberType);
+  rec->MemberTypeName = text(kMemberTypeName);
+  rec->CardType = text(kCardType);
+  rec->CardTypeName = text(kCardTypeName);
+  rec->CertificateType.Code = text(kCertificateType);
+  rec->CertificateType.Name = GetCertificateTypeDisplayName(rec->CertificateType.Code);
+  rec->CertificateNum = text(kCertificateNum);
+  rec->PhoneNum = text(kPhoneNum);
+  rec->MobileNum = text(kMobileNum);
+  rec->Address = text(kAddress);
+  rec->Email = text(kEmail);
+  rec->CardStatus = text(kCardStatus);
+  rec->MemberBalance = text(kMemberBalance);
+  rec->IsFeesMember = text(kIsFeesMember) == "1" ? "Y" : "N";
+  rec->Points = text(kPoints);
+  rec->MemberGroupCode = text(kMemberGroupCode);
+  rec->PayPassword = text(kPayPassword);
+  rec->IsOneCard = text(kIsOneCard) == "1";
+  rec->ConsumePoints = text(kConsumePoints);
+  rec->ConsumeMoney = text(kConsumeMoney);
+  return rec.release();
+}
+
+// The caller gets the module's list itself and the module keeps an empty
+// one, so no record ever has two owners and nothing is copied. Asked again
+// for the same text, the module reads the items anew from the document it
+// kept; a repeated answer thus yields its members every time.
+TMemberUserInfoList_ZEL* TMemberUserInfoXmlDM_ZEL::GetUserInfoList() {
+  if (listHandedOut_) RefreshList();
+  std::unique_ptr<TMemberUserInfoList_ZEL> result =
+      std::exchange(UserInfoList, std::make_unique<TMemberUserInfoList_ZEL>());
+  listHandedOut_ = true;
+  return result.release();
+}
+
+TMemberUserInfoList_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromData(const Variant& data) {
+  TClientDataSet ds;
+  ds.SetData(data);
+  auto list = std::make_unique<TMemberUserInfoList_ZEL>();
+  if (ds.IsEmpty()) return list.release();
+  // Looked up once: a missing column fails the call as reading it would.
+  TField* const memberId = ds.FieldByName("MEMBER_ID");
+  TField* const cardNo = ds.FieldByName("MEMBER_CARD_NO");
+  TField* const status = ds.FieldByName("STATUS");
+  TField* const fullName = ds.FieldByName("FULL_NAME");
+  TField* const classId = ds.FieldByName("MEMBER_CLASS_ID");
+  TField* const className = ds.FieldByName("MEMBER_CLASS_NAME");
+  TField* const cardClassId = ds.FieldByName("MEMBER_CARD_CLASS_ID");
+  TField* const cardClassName = ds.FieldByName("MEMBER_CARD_CLASS_NAME");
+  TField* const certificateType = ds.FieldByName("Certificate_Type");
+  TField* const idNo = ds.FieldByName("id_no");
+  TField* const telNo = ds.FieldByName("tel_no");
+  TField* const mobileNo = ds.FieldByName("mobile_no");
+  TField* const address = ds.FieldByName("contact_address");
+  TField* const email = ds.FieldByName("register_email");
+  TField* const balance = ds.FieldByName("balance");
+  TField* const payPassword = ds.FieldByName("pay_password");
+  TField* const groupCode = ds.FieldByName("group_code");
+  TField* const cardStatus = ds.FieldByName("cardstatus");
+  TField* const rechargeRate = ds.FieldByName("recharge_rate");
+  TField* const points = ds.FieldByName("Points");
+  TField* const isOneCard = ds.FieldByName("is_one_card");
+  TField* const rewardRate = ds.FieldByName("pointsrewardrate");
+  TField* const consumeMoney = ds.FieldByName("consume_money");
+
+  for (ds.First(); !ds.Eof(); ds.Next()) {
+    auto rec = std::make_unique<TMemberUserInfoRecord_ZEL>();
+    rec->MemberID = MemberIdOf(memberId->AsString());
+    rec->MemberNum = cardNo->AsString();
+    rec->MemberValid = GetIsValidMemberType_ZEL(status->AsString());
+    rec->MemberName = fullName->AsString();
+    rec->MemberType = classId->AsString();
+    rec->MemberTypeName = className->AsString();
+    rec->CardType = cardClassId->AsString();
+    rec->CardTypeName = cardClassName->AsString();
+    rec->CertificateType.Code = certificateType->AsString();
+    rec->CertificateType.Name = GetCertificateTypeDisplayName(rec->CertificateType.Code);
+    rec->CertificateNum = idNo->AsString();
+    rec->PhoneNum = telNo->AsString();
+    rec->MobileNum = mobileNo->AsString();
+    rec->Address = address->AsString();
+    rec->Email = email->AsString();
+    rec->MemberBalance = balance->AsString();
+    rec->PayPassword = payPassword->AsString();
+    rec->MemberGroupCode = groupCode->AsString();
+    rec->CardStatus = cardStatus->AsString();
+    rec->IsFeesMember = rechargeRate->AsString() == "0" ? "N" : "Y";
+    rec->Points = points->AsString();
+    if (rec->Points.empty()) rec->Points = "0";
+    rec->IsOneCard = isOneCard->AsString() == "t";
+    rec->ConsumePoints = rewardRate->AsString();
+    rec->ConsumeMoney = consumeMoney->AsString();
+    list->Add(rec.get());
+    rec.release();
+  }
+  return list.release();
+}
+
+TMemberUserInfoList_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromHTK(const Variant& data) {
+  TClientDataSet ds;
+  ds.SetData(data);
+  auto list = std::make_unique<TMemberUserInfoList_ZEL>();
+  if (ds.IsEmpty()) return list.release();
+  TField* const memberId = ds.FieldByName("member_id");
+  TField* const cardNo = ds.FieldByName("card_no");
+  TField* const userStatus = ds.FieldByName("user_status");
+  TField* const realName = ds.FieldByName("realname");
+  TField* const tel = ds.FieldByName("tel");
+  TField* const mobile = ds.FieldByName("mobile");
+  TField* const email = ds.FieldByName("email");
+  TField* const balance = ds.FieldByName("user_balance");
+  TField* const password = ds.FieldByName("password");
+  TField* const memberType = ds.FieldByName("MemberType");
+  TField* const memberTypeName = ds.FieldByName("MemberTypeName");
+  TField* const points = ds.FieldByName("user_point");
+
+  for (ds.First(); !ds.Eof(); ds.Next()) {
+    auto rec = std::make_unique<TMemberUserInfoRecord_ZEL>();
+    const std::string statusText = userStatus->AsString();
+    const bool normal = statusText == kPlatformStatusNormal;
+    rec->MemberID = memberId->AsString();
+    rec->MemberNum = cardNo->AsString();
+    rec->MemberValid = normal;
+    rec->MemberName = realName->AsString();
+    rec->PhoneNum = tel->AsString();
+    rec->MobileNum = mobile->AsString();
+    rec->Email = email->AsString();
+    rec->MemberBalance = balance->AsString();
+    rec->PayPassword = password->AsString();
+    rec->IsFeesMember = normal ? "Y" : "N";
+    rec->MemberType = memberType->AsString();
+    rec->MemberTypeName = memberTypeName->AsString();
+    rec->CardStatus = normal                              ? std::string("2")
+                      : statusText == kPlatformStatusLost ? std::string("3")
+                                                          : statusText;
+    rec->Points = points->AsString();
+    if (rec->Points.empty()) rec->Points = "0";
+    rec->IsOneCard = false;
+    list->Add(rec.get());
+    rec.release();
+  }
+  return list.release();
+}
