@@ -1,0 +1,99 @@
+// The simulated platform's data: members, cards and account movements in one
+// SQLite file (UTF-8 text, money in cents). Thread-safe: the HTTP server
+// answers on several threads, every operation holds one lock.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace quorl::htksim {
+
+struct Member {
+  int64_t memberId = 0;
+  std::string realname, username, password, mobile, email;
+  int64_t gender = 2;  // 1 female, 0 male, anything else unknown
+  std::string birthday, regDate, tel;
+};
+
+struct Card {
+  std::string cardNo;
+  int64_t memberId = 0;
+  std::string password;
+  int64_t balanceCents = 0;
+  int64_t points = 0;
+  std::string status;  // "正常" is the only status a card can pay with
+  double rank = 1;
+  std::string rankName;
+};
+
+struct Movement {
+  std::string cardNo, type;
+  int64_t savingAddCents = 0, savingSubCents = 0, savingRewardCents = 0;
+  int64_t pointAdd = 0, pointSub = 0, bankAmountCents = 0;
+  std::string time;  // "yyyy-mm-dd hh:nn:ss"
+  std::string empNo;
+};
+
+struct MovementPage {
+  int64_t count = 0;  // records matching the query, over all pages
+  std::vector<Movement> rows;
+};
+
+enum class ConsumeOutcome { kCharged, kAlreadyPosted, kUnknownCard, kCardNotUsable, kInsufficientBalance };
+
+struct ConsumeResult {
+  ConsumeOutcome outcome = ConsumeOutcome::kUnknownCard;
+  int64_t balanceCents = 0;  // after the charge (or as it stands)
+  int64_t points = 0;
+};
+
+class StoreError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class SimStore {
+ public:
+  // Opens (creating when missing) the database and its tables. StoreError
+  // with SQLite's message when it cannot.
+  explicit SimStore(const std::string& path);
+  ~SimStore();
+  SimStore(const SimStore&) = delete;
+  SimStore& operator=(const SimStore&) = delete;
+
+  // Adds the demo members, cards and movements unless members exist already.
+  void Seed();
+
+  std::optional<Member> MemberByMobile(const std::string& mobile);
+  std::optional<Member> MemberByEmail(const std::string& email);  // ignoring ASCII case
+  std::optional<Member> MemberById(int64_t memberId);
+  std::optional<Card> CardByNo(const std::string& cardNo);
+  std::vector<Card> CardsOf(int64_t memberId);
+
+  // Charges moneyCents to the card and adds points, once per orderNo: a known
+  // order changes nothing and reports kAlreadyPosted. The movement is stored
+  // with the time and operator given.
+  ConsumeResult Consume(const std::string& cardNo, const std::string& orderNo, int64_t moneyCents,
+                        int64_t points, const std::string& empNo, const std::string& storeId,
+                        const std::string& time);
+
+  // Movements of a card, oldest first. type "" or "0" means every type;
+  // sdate/edate are inclusive text bounds ("" = open), compared with the
+  // stored "yyyy-mm-dd hh:nn:ss". page counts from 1.
+  MovementPage Movements(const std::string& cardNo, const std::string& type,
+                         const std::string& sdate, const std::string& edate, int64_t page,
+                         int64_t perPage);
+
+ private:
+  void Exec(const char* sql);
+  sqlite3* db_ = nullptr;
+  std::mutex mutex_;
+};
+
+}  // namespace quorl::htksim

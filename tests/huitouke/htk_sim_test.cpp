@@ -1,0 +1,186 @@
+// The platform client against huitouke-sim on loopback: real HTTP (libcurl),
+// real signatures checked by the other side, a seeded SQLite platform.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "host/QuorlClientDataSet.h"
+#include "huitouke/HtkTestSupport.h"
+#include "huitouke/md5.h"
+#include "huitouke/uHuiTouKe_ZEL.h"
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+#include "platform/Http.h"
+
+namespace {
+
+using quorl::htktest::Packet;
+using quorl::htktest::ReadPacket;
+using quorl::htktest::ScopedPlatformConfig;
+using quorl::htktest::SimProcess;
+
+constexpr const char* kKey = "sim-key-\xC3\xDC";  // key bytes beyond ASCII sign as well
+constexpr const char* kMerchant = "SBS-7";
+
+class HuiTouKeSim : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = quorl::htktest::MakeTempDir("quorl-htk-sim-");
+    ASSERT_FALSE(dir_.empty());
+    sim_ = std::make_unique<SimProcess>(dir_ + "/htk.db", kKey, kMerchant);
+    ASSERT_GT(sim_->Port(), 0) << "huitouke-sim did not start";
+    config_ = std::make_unique<ScopedPlatformConfig>(sim_->BaseUrl(), std::string(kMerchant) + "|ST-01", kKey);
+  }
+  void TearDown() override {
+    config_.reset();
+    sim_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  static std::string Gbk(const char* utf8) { return quorl::Utf8ToGbk(utf8); }
+
+  std::string dir_;
+  std::unique_ptr<SimProcess> sim_;
+  std::unique_ptr<ScopedPlatformConfig> config_;
+};
+
+TEST_F(HuiTouKeSim, FindsTheMemberByMobileEmailAndCardNumber) {
+  THuiTouKe_ZEL client;
+  const Packet byMobile = ReadPacket(client.GetCardInfo("13912345678", "123456"));
+  const Packet byEmail = ReadPacket(client.GetCardInfo("ChenXM@example.com", "123456"));
+  const Packet byCard = ReadPacket(client.GetCardInfo("8600000002", "654321"));
+  for (const Packet* p : {&byMobile, &byEmail, &byCard}) {
+    ASSERT_EQ(p->rows.size(), 2u);
+    EXPECT_EQ(p->rows[0].at("realname"), Gbk("陈晓明"));
+    EXPECT_EQ(p->rows[0].at("card_no"), "8600000001");
+    EXPECT_EQ(p->rows[1].at("card_no"), "8600000002");
+    EXPECT_EQ(p->rows[0].at("user_balance"), "500");
+    EXPECT_EQ(p->rows[1].at("user_status"), Gbk("正常"));
+    EXPECT_EQ(p->rows[0].at("gender"), Gbk("男"));
+  }
+  EXPECT_EQ(byMobile.rows[1].at("password"), "e10adc3949ba");  // the member's password
+  EXPECT_EQ(byCard.rows[0].at("password"), "e10adc3949ba");    // each card's own
+  EXPECT_EQ(byCard.rows[1].at("password"), MD5Print(MD5String("654321")).substr(0, 12));
+}
+
+TEST_F(HuiTouKeSim, MemberWithoutCardsAndCutNames) {
+  THuiTouKe_ZEL client;
+  const Packet noCards = ReadPacket(client.GetCardInfo("15800003333", "135790"));
+  ASSERT_EQ(noCards.rows.size(), 1u);
+  EXPECT_EQ(noCards.rows[0].at("card_no"), std::nullopt);
+  EXPECT_EQ(noCards.rows[0].at("gender").value_or(""), "");
+  const Packet longName = ReadPacket(client.GetCardInfo("8600000005", "112233"));
+  ASSERT_EQ(longName.rows.size(), 1u);
+  EXPECT_EQ(longName.rows[0].at("realname"), Gbk("爱新觉罗·玄"));  // 12 of 14 bytes
+  EXPECT_EQ(longName.rows[0].at("memberType"), "3.5");
+}
+
+TEST_F(HuiTouKeSim, WrongPasswordUnknownKeyOrWrongKeyGiveTheEmptyTable) {
+  THuiTouKe_ZEL client;
+  EXPECT_TRUE(ReadPacket(client.GetCardInfo("13912345678", "654321")).rows.empty());
+  EXPECT_TRUE(ReadPacket(client.GetCardInfo("13912345678", "")).rows.empty());
+  EXPECT_TRUE(ReadPacket(client.GetCardInfo("19999999999", "123456")).rows.empty());
+  ScopedPlatformConfig wrongKey(sim_->BaseUrl(), std::string(kMerchant) + "|ST-01", "other");
+  EXPECT_TRUE(ReadPacket(client.GetCardInfo("13912345678", "123456")).rows.empty());
+}
+
+TEST_F(HuiTouKeSim, ConsumeInfoPostChargesOncePerOrder) {
+  THuiTouKe_ZEL client;
+  const std::string lines = "sbs_id=" + client.MerchantId() + "\nstore_id=" + client.StoreId() +
+                            "\ncard_no=8600000003\norder_no=WEB-001\nmoney=10.30\npoints=10\nemp_no=1001\n";
+  const std::string first = client.MemberInterface(lines, "ConsumeInfoPost");
+  EXPECT_EQ(first.substr(0, 6), "A00006") << quorl::GbkToUtf8(first);
+  EXPECT_NE(first.find(Gbk("余额 78.50")), std::string::npos) << quorl::GbkToUtf8(first);
+  const std::string again = client.MemberInterface(lines, "ConsumeInfoPost");
+  EXPECT_EQ(again.substr(0, 6), "A00006");
+  EXPECT_NE(again.find(Gbk("未重复扣款")), std::string::npos) << quorl::GbkToUtf8(again);
+
+  const Packet card = ReadPacket(client.GetCardInfo("8600000003", "888888"));
+  ASSERT_EQ(card.rows.size(), 1u);
+  EXPECT_EQ(card.rows[0].at("user_balance"), "78.5");
+  EXPECT_EQ(card.rows[0].at("user_point"), "310");
+
+  // Refusals are answers too: a code and a result, no error.
+  const std::string tooMuch = client.MemberInterface(
+      "sbs_id=" + client.MerchantId() + "\nstore_id=x\ncard_no=8600000003\norder_no=WEB-002\nmoney=1000\n",
+      "ConsumeInfoPost");
+  EXPECT_EQ(tooMuch.substr(0, 6), "A00004");
+  const std::string badSign = client.MemberInterface("sbs_id=nobody\nstore_id=x\n", "ConsumeInfoPost");
+  EXPECT_EQ(badSign.substr(0, 6), "A00003");
+}
+
+TEST_F(HuiTouKeSim, StoredConsumeDataSpansPagesAndNamesOperators) {
+  TQuorlClientDataSet users;
+  users.FieldDefs.Add("UserCode", TFieldType::ftString, 12);
+  users.FieldDefs.Add("CNAME", TFieldType::ftString, 32);
+  users.CreateDataSet();
+  users.Append();
+  users.FieldByName("UserCode")->SetAsString("1001");
+  users.FieldByName("CNAME")->SetAsString(Gbk("王小明"));
+  users.Post();
+
+  THuiTouKe_ZEL client;
+  const Packet all = ReadPacket(client.GetStoredConsumeData("8600000001", "0", "2024-01-01", "2024-03-31", &users));
+  ASSERT_EQ(all.rows.size(), 60u);  // three pages of 25, 25 and 10
+  EXPECT_EQ(all.rows[0].at("time"), "2024-01-02 09:00:00");
+  EXPECT_EQ(all.rows[0].at("UserCode"), "1001");
+  EXPECT_EQ(all.rows[0].at("CNAME"), Gbk("王小明"));
+  EXPECT_EQ(all.rows[1].at("CNAME").value_or(""), "");
+  EXPECT_EQ(all.rows[0].at("saving_add"), "200.00");
+  for (size_t i = 1; i < all.rows.size(); ++i) EXPECT_LT(*all.rows[i - 1].at("time"), *all.rows[i].at("time"));
+
+  // A blank inside a value travels escaped and is signed unescaped.
+  const Packet january =
+      ReadPacket(client.GetStoredConsumeData("8600000001", "1", "2024-01-01 00:00:00", "2024-01-31 23:59:59", &users));
+  ASSERT_EQ(january.rows.size(), 4u);
+  for (const auto& row : january.rows) EXPECT_EQ(row.at("type"), "1");
+
+  EXPECT_TRUE(ReadPacket(client.GetStoredConsumeData("0000000000", "0", "", "", &users)).rows.empty());
+}
+
+TEST_F(HuiTouKeSim, ConsumptionShowsUpInTheRecords) {
+  TQuorlClientDataSet users;
+  users.FieldDefs.Add("UserCode", TFieldType::ftString, 12);
+  users.FieldDefs.Add("CNAME", TFieldType::ftString, 32);
+  users.CreateDataSet();
+  THuiTouKe_ZEL client;
+  client.MemberInterface("sbs_id=" + client.MerchantId() +
+                             "\nstore_id=ST-01\ncard_no=8600000002\norder_no=A-1\nmoney=20\npoints=20\nemp_no=" +
+                             Gbk("张三") + "\n",
+                         "ConsumeInfoPost");
+  const Packet p = ReadPacket(client.GetStoredConsumeData("8600000002", "2", "", "", &users));
+  ASSERT_EQ(p.rows.size(), 1u);
+  EXPECT_EQ(p.rows[0].at("saving_sub"), "20.00");
+  EXPECT_EQ(p.rows[0].at("point_add"), "20");
+  EXPECT_EQ(p.rows[0].at("UserCode"), Gbk("张三"));
+}
+
+TEST_F(HuiTouKeSim, RefusesOversizedMalformedAndUnsignedRequests) {
+  TIdHTTP http;
+  const std::string base = sim_->BaseUrl();
+  EXPECT_THROW(http.Post(base + "get_card_list", std::string(200000, 'a'), "application/x-www-form-urlencoded"),
+               EIdHTTPProtocolException);
+  EXPECT_THROW(http.Get(base + "no_such_method"), EIdHTTPProtocolException);
+  const std::string garbage[] = {"", "&&&===%%%", "sign", "sbs_id=SBS-7&sign=%zz", std::string("\0\xff=\x01", 5)};
+  for (const std::string& body : garbage) {
+    const std::string answer = http.Post(base + "ConsumeInfoPost", body, "application/x-www-form-urlencoded");
+    EXPECT_NE(answer.find("\"code\":\"A00003\""), std::string::npos) << answer;
+  }
+  EXPECT_NE(http.Get(base + "view_invoice?page=1").find("A00003"), std::string::npos);
+  // Still serving.
+  THuiTouKe_ZEL client;
+  EXPECT_EQ(ReadPacket(client.GetCardInfo("13912345678", "123456")).rows.size(), 2u);
+}
+
+TEST_F(HuiTouKeSim, StopsOnSigterm) {
+  const int status = sim_->Stop();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  THuiTouKe_ZEL client;  // nobody listens any more: an empty table, no error
+  EXPECT_TRUE(ReadPacket(client.GetCardInfo("13912345678", "123456")).rows.empty());
+}
+
+}  // namespace
