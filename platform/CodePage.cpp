@@ -1,5 +1,9 @@
 #include "platform/CodePage.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <iconv.h>
 
 #include <bit>
@@ -197,33 +201,46 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
+  // The result is never longer than the input in units. Sixteen units of
+  // room at the end take the last full store of the ASCII path; answers of
+  // several megabytes go through here, so ASCII runs are widened in blocks.
+  std::u16string out(utf8.size() + 16, u'\0');
+  char16_t* o = out.data();
   size_t i = 0;
   while (i < utf8.size()) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      out.push_back(c);
-      ++i;
-      continue;
+#if defined(__SSE2__)
+    if (utf8.size() - i >= 16) {
+      // All sixteen units are stored; those past the first non-ASCII byte
+      // are overwritten by what follows.
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(utf8.data() + i));
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(v));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+      const unsigned ascii = mask == 0 ? 16u : static_cast<unsigned>(__builtin_ctz(mask));
+      i += ascii;
+      o += ascii;
+      if (ascii == 16) continue;
     }
+#endif
     char32_t cp = 0;
     const size_t n = DecodeUtf8(utf8, i, cp);
     if (n == 0) {
       // One '?' per bad byte; decoding resumes at the next byte.
-      out.push_back(u'?');
+      *o++ = u'?';
       ++i;
       continue;
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      *o++ = static_cast<char16_t>(cp);
     }
     i += n;
   }
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 
@@ -268,6 +285,23 @@ std::u16string Trim(std::u16string_view s) {
   while (b < e && s[b] <= 0x20) ++b;
   while (e > b && s[e - 1] <= 0x20) --e;
   return std::u16string(s.substr(b, e - b));
+}
+
+bool SameTextGbk(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto ca = static_cast<unsigned char>(a[i]);
+    const auto cb = static_cast<unsigned char>(b[i]);
+    if (ca >= 0x81 && ca <= 0xFE && i + 1 < a.size()) {
+      if (ca != cb || a[i + 1] != b[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
+    const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
+    if (la != lb) return false;
+  }
+  return true;
 }
 
 }  // namespace quorl

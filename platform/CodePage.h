@@ -26,6 +26,11 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 inline std::u16string AnsiToWide(std::string_view s) { return GbkToUtf16(s); }
 inline std::string WideToAnsi(std::u16string_view s) { return Utf16ToGbk(s); }
 
+// Names compared as the platform compares them in 8-bit text: ASCII letters
+// fold, GBK double-byte characters (lead byte 0x81..0xFE) compare exactly,
+// since their second byte may look like an ASCII letter.
+bool SameTextGbk(std::string_view a, std::string_view b);
+
 // Trim as the platform does: removes leading and trailing bytes <= 0x20
 // (blanks and control characters).
 std::string Trim(std::string_view s);

@@ -1,5 +1,7 @@
 #include "platform/IniFile.h"
 
+#include "platform/CodePage.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,25 +52,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// ASCII letters fold; GBK double-byte characters (lead 0x81..0xFE) compare
-// exactly, since their second byte may look like an ASCII letter.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto ca = static_cast<unsigned char>(a[i]);
-    const auto cb = static_cast<unsigned char>(b[i]);
-    if (ca >= 0x81 && ca <= 0xFE && i + 1 < a.size()) {
-      if (ca != cb || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
-    const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
-    if (la != lb) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
@@ -94,13 +77,13 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
       const size_t close = line.find(']');
       // An unclosed header is an odd line: skipped, the current section goes on.
       if (close == std::string_view::npos) continue;
-      inSection = SameName(Trim(line.substr(1, close - 1)), wantSection);
+      inSection = quorl::SameTextGbk(Trim(line.substr(1, close - 1)), wantSection);
       continue;
     }
     if (!inSection) continue;
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    if (!SameName(Trim(line.substr(0, eq)), wantKey)) continue;
+    if (!quorl::SameTextGbk(Trim(line.substr(0, eq)), wantKey)) continue;
     std::string_view value = Trim(line.substr(eq + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
       value = value.substr(1, value.size() - 2);

@@ -1,5 +1,7 @@
 #include "platform/Lists.h"
 
+#include "platform/CodePage.h"
+
 #include <string>
 #include <utility>
 
@@ -9,26 +11,6 @@ namespace {
 
 [[noreturn]] void RaiseIndexError(int index) {
   throw EListError("List index out of bounds (" + std::to_string(index) + ")");
-}
-
-// Case-insensitive for ASCII letters only. The text is GBK: the second byte
-// of a two-byte character may be an ASCII letter and must match exactly, or
-// two different characters would compare equal.
-bool SameNameGbk(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto ca = static_cast<unsigned char>(a[i]);
-    const auto cb = static_cast<unsigned char>(b[i]);
-    if (ca >= 0x81 && ca <= 0xFE && i + 1 < a.size()) {
-      if (ca != cb || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
-    const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
-    if (la != lb) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -188,7 +170,7 @@ int TStringList::IndexOfName(std::string_view name) const {
   for (size_t i = 0; i < items_.size(); ++i) {
     const std::string& line = items_[i];
     const size_t eq = line.find('=');
-    if (eq != std::string::npos && SameNameGbk(std::string_view(line).substr(0, eq), name))
+    if (eq != std::string::npos && quorl::SameTextGbk(std::string_view(line).substr(0, eq), name))
       return static_cast<int>(i);
   }
   return -1;

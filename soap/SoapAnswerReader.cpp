@@ -7,7 +7,6 @@
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "soap/SoapEnvelopeWriter.h"
-#include "soap/FastUtf16.h"
 
 namespace quorl {
 namespace {
@@ -316,7 +315,7 @@ SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, boo
   const pugi::xml_node only = SingleTextNode(result, single);
   if (single && method.result == SoapType::String) {
     if (!only) return std::u16string();
-    return FastUtf8ToUtf16(only.value());
+    return Utf8ToUtf16(only.value());
   }
   bool hasElements = false;
   const std::string text = TextOf(result, &hasElements);
@@ -330,7 +329,7 @@ SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, boo
       throw EConvertError(where + "'" + Snippet(trimmed) + "' is not a valid integer");
     return value;
   }
-  return FastUtf8ToUtf16(text);
+  return Utf8ToUtf16(text);
 }
 
 void SoapAnswerReader::RaiseIfFault(std::string body) {

@@ -127,4 +127,23 @@ TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
   EXPECT_EQ(quorl::Trim(u"\u3000x"), u"\u3000x");  // ideographic space is not a control
 }
 
+// The ASCII path widens sixteen bytes at a time; every kind of sequence must
+// come out right wherever it falls against those blocks.
+TEST(CodePage, Utf8ToUtf16AcrossAsciiBlocks) {
+  std::string text;
+  std::u16string expected;
+  for (int i = 0; i < 3000; ++i) {
+    text += std::string(static_cast<size_t>(i % 23), 'a');
+    expected += std::u16string(static_cast<size_t>(i % 23), u'a');
+    switch (i % 4) {
+      case 0: text += "\xE4\xBC\x9A"; expected += u"\u4F1A"; break;       // 会
+      case 1: text += "\xC3\xA9"; expected += u"\u00E9"; break;            // é
+      case 2: text += "\xF0\x9F\x98\x80"; expected += u"\U0001F600"; break;
+      default: text += "\xFF"; expected += u"?"; break;                     // invalid byte
+    }
+  }
+  EXPECT_EQ(quorl::Utf8ToUtf16(text), expected);
+  EXPECT_EQ(quorl::Utf8ToUtf16("0123456789abcde\xE4\xB8"), u"0123456789abcde??");
+}
+
 }  // namespace

@@ -13,7 +13,6 @@
 #include "fakes/FakeHttpTransport.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
-#include "soap/FastUtf16.h"
 #include "soap/THTTPRIO.h"
 #include "soap/TicketManage_WSDL.h"
 
@@ -491,40 +490,6 @@ TEST_F(SoapClient, NonDefaultInvokeOptionsFailClearly) {
   TicketManage_WSDL_Initialize();
   http.server.Respond(200, Answer("<r>ok</r>"));
   EXPECT_EQ(svc->getSurplus(u"1"), u"ok");
-}
-
-// --- text conversion -----------------------------------------------------------
-
-TEST(FastUtf8ToUtf16, MatchesThePlatformConversion) {
-  std::vector<std::string> inputs = {
-      "",
-      "plain ascii",
-      "张三",
-      "exactly sixteen!",
-      "0123456789abcde张",                        // non-ASCII at byte 15
-      "0123456789abcdef张0123456789abcdef",       // right after a full block
-      "\xC3\xA9\xF0\x9F\x98\x80 emoji and accent",
-      "bad \xFF byte",
-      "\xC0\xAF overlong",
-      "\xE0\x80\xAF overlong three",
-      "\xED\xA0\x80 encoded surrogate",
-      "\xF4\x90\x80\x80 above U+10FFFF",
-      "cut at the end \xE4\xB8",
-      "\xE4\xB8\xAD\xE4",
-      "\x80\x80\x80 stray continuations",
-  };
-  // A long mixed text moves every kind of sequence across block boundaries.
-  std::string mixed;
-  for (int i = 0; i < 3000; ++i) {
-    mixed += std::string(static_cast<size_t>(i % 23), 'a');
-    mixed += (i % 3 == 0) ? "会员" : (i % 3 == 1) ? "\xC3\xA9" : "\xF0\x9F\x98\x80";
-    if (i % 101 == 0) mixed += "\xFF";
-  }
-  inputs.push_back(mixed);
-  for (const std::string& in : inputs) {
-    SCOPED_TRACE(in.substr(0, 40));
-    EXPECT_EQ(quorl::FastUtf8ToUtf16(in), quorl::Utf8ToUtf16(in));
-  }
 }
 
 }  // namespace
