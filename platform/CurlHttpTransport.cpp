@@ -49,13 +49,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     // A new status line (after "100 Continue", for instance): earlier headers
     // belonged to an interim answer.
     ex->response.headers.clear();
-    std::string reason;
+    ex->response.reason.clear();
     const size_t sp1 = line.find(' ');
     if (sp1 != std::string_view::npos) {
       const size_t sp2 = line.find(' ', sp1 + 1);
-      if (sp2 != std::string_view::npos) reason = std::string(TrimLine(line.substr(sp2 + 1)));
+      if (sp2 != std::string_view::npos) ex->response.reason = std::string(TrimLine(line.substr(sp2 + 1)));
     }
-    ex->response.headers.emplace_back(":reason", std::move(reason));
     return n;
   }
   const size_t colon = line.find(':');

@@ -126,11 +126,7 @@ std::string TIdHTTP::Exchange(quorl::HttpRequest request) {
   quorl::HttpResponse response = transport_->Send(request);
   responseCode_ = response.status;
   if (response.status >= 400) {
-    // Transports pass the status line's reason phrase as the pseudo-header
-    // ":reason"; no real header name can start with ':'.
-    std::string reason;
-    for (const auto& [name, value] : response.headers)
-      if (name == ":reason") reason = CleanReason(value);
+    std::string reason = CleanReason(response.reason);
     if (reason.empty()) reason = StandardReason(response.status);
     throw EIdHTTPProtocolException(
         "HTTP/1.1 " + std::to_string(response.status) + " " + reason, response.status,

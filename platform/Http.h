@@ -28,6 +28,7 @@ struct HttpResponse {
   int status = 0;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
+  std::string reason = {};  // the status line's reason phrase, as the server sent it
 };
 
 // The HTTP seam. Send performs one exchange and returns whatever status the
@@ -73,7 +74,8 @@ class TIdHTTP {
   ~TIdHTTP();
 
   // URL-encoded HTML form: each "name=value" line becomes name=value with
-  // both sides encoded by HTTPEncode, joined by '&'.
+  // both sides encoded by HTTPEncode, joined by '&'. A line without '=' is
+  // sent as the encoded whole line; empty lines are skipped.
   std::string Post(const std::string& url, const TStringList& lines);
   // A body with its content type and extra headers (the SOAP layer uses it).
   std::string Post(const std::string& url, const std::string& body, const std::string& contentType,

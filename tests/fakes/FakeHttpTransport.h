@@ -42,8 +42,9 @@ class FakeHttpServer {
   int transportsCreated = 0;
 
   void Respond(int status, std::string body,
-               std::vector<std::pair<std::string, std::string>> headers = {}) {
-    queued.push_back(HttpResponse{status, std::move(headers), std::move(body)});
+               std::vector<std::pair<std::string, std::string>> headers = {},
+               std::string reason = {}) {
+    queued.push_back(HttpResponse{status, std::move(headers), std::move(body), std::move(reason)});
   }
   void FailNext(FakeHttpFault fault) { faults_.push_back(fault); }
   void FailAlways(FakeHttpFault fault) { always_ = fault; }
