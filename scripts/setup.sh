@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   rapidjson-dev nlohmann-json3-dev libssl-dev
   clang libclang-rt-14-dev
+  locales
 )
 
 missing=()
