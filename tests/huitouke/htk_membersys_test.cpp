@@ -13,36 +13,17 @@
 #include <vector>
 
 #include "host/HostDatabase.h"
+#include "support/RunProgram.h"
 #include "huitouke/HtkTestSupport.h"
 
 namespace {
 
+using quorl::testsupport::Lines;
+using quorl::testsupport::ReadFile;
+using quorl::testsupport::Result;
+using quorl::testsupport::RunProgram;
+
 using quorl::htktest::SimProcess;
-
-struct Result {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::stringstream ss(text);
-  for (std::string line; std::getline(ss, line);) out.push_back(line);
-  return out;
-}
 
 class MembersysHtk : public ::testing::Test {
  protected:
@@ -65,17 +46,9 @@ class MembersysHtk : public ::testing::Test {
     std::filesystem::remove_all(dir_, ec);
   }
 
-  Result Run(const std::vector<std::string>& args) {
-    std::string cmd = Quote(program_) + " --db " + Quote(dir_ + "/host.db") + " --app-dir " + Quote(dir_);
-    for (const auto& a : args) cmd += " " + Quote(a);
-    const std::string out = dir_ + "/stdout", err = dir_ + "/stderr";
-    cmd += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
-    Result r;
-    const int status = std::system(cmd.c_str());
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadFile(out);
-    r.err = ReadFile(err);
-    return r;
+  Result Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--db", dir_ + "/host.db", "--app-dir", dir_});
+    return RunProgram(program_, args, dir_);
   }
 
   std::string program_, dir_;

@@ -14,39 +14,14 @@
 #include <vector>
 
 #include "host/HostDatabase.h"
+#include "support/RunProgram.h"
 
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'')
-      q += "'\\''";
-    else
-      q += c;
-  }
-  return q + "'";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::stringstream ss(text);
-  for (std::string line; std::getline(ss, line);) out.push_back(line);
-  return out;
-}
+using quorl::testsupport::Lines;
+using quorl::testsupport::ReadFile;
+using quorl::testsupport::Result;
+using quorl::testsupport::RunProgram;
 
 class Membersys : public ::testing::Test {
  protected:
@@ -65,18 +40,7 @@ class Membersys : public ::testing::Test {
     std::filesystem::remove_all(dir_, ec);
   }
 
-  Result Run(const std::vector<std::string>& args) {
-    std::string cmd = Quote(program_);
-    for (const auto& a : args) cmd += " " + Quote(a);
-    const std::string out = dir_ + "/stdout", err = dir_ + "/stderr";
-    cmd += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
-    Result r;
-    const int status = std::system(cmd.c_str());
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadFile(out);
-    r.err = ReadFile(err);
-    return r;
-  }
+  Result Run(const std::vector<std::string>& args) { return RunProgram(program_, args, dir_); }
 
   // Runs with --db and --app-dir of the temporary folder.
   Result RunHere(std::vector<std::string> args) {
