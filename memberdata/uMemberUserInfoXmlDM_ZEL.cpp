@@ -4,19 +4,13 @@
 #include <utility>
 
 #include "agent/uCoreMemberSys_ZEL.h"
+#include "memberdata/GbkXml.h"
 #include "memberdata/uCoreMemberSysErrorRes_ZEL.h"
 #include "platform/ClientDataSet.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 
 namespace {
-
-// Escapes are resolved by UnescapeXmlToGbk instead of pugixml, which would
-// write character references as UTF-8 into GBK text. Comments and
-// processing instructions are not kept, so they never count as items; a
-// DOCTYPE is skipped and its entities are never expanded.
-constexpr unsigned kMemberInfoParseOptions =
-    pugi::parse_wconv_attribute | pugi::parse_cdata | pugi::parse_eol;
 
 // Statuses of the platform, in the host code page.
 const std::string kPlatformStatusNormal = "\xD5\xFD\xB3\xA3";  // "正常"
@@ -64,49 +58,6 @@ int SlotOf(const char* name, int hint) {
   return -1;
 }
 
-void AppendUtf16AsGbk(std::string& out, uint32_t cp) {
-  std::u16string u;
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    u.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    u.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  } else {
-    u.push_back(static_cast<char16_t>(cp));
-  }
-  out += quorl::Utf16ToGbk(u);
-}
-
-// Parses "#123;" / "#x7B;" after '&'; returns the length consumed (up to and
-// including ';') or 0 when it is no valid character reference.
-size_t ParseCharRef(const char* p, uint32_t& cp) {
-  size_t i = 1;  // past '#'
-  int base = 10;
-  if (p[i] == 'x') {
-    base = 16;
-    ++i;
-  }
-  const size_t start = i;
-  uint32_t v = 0;
-  for (;; ++i) {
-    const char c = p[i];
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      break;
-    v = v * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
-    if (v > 0x10FFFF) return 0;
-  }
-  if (i == start || p[i] != ';') return 0;
-  if (v == 0 || (v >= 0xD800 && v <= 0xDFFF)) return 0;
-  cp = v;
-  return i + 1;
-}
-
 // True when text is an optional sign followed by decimal digits whose value
 // fits a 32-bit signed integer (the rule that keeps or replaces MemberID).
 bool IsInt32Text(const std::string& text) {
@@ -123,47 +74,6 @@ bool IsInt32Text(const std::string& text) {
     if (v > limit) return false;
   }
   return true;
-}
-
-// XML unescaping into host text: the five predefined entities and character
-// references (written in GBK, '?' when GBK lacks the character). Anything
-// else, an undeclared entity or a bad reference, stays as written.
-std::string UnescapeXmlToGbk(const char* text) {
-  std::string out;
-  out.reserve(std::strlen(text));
-  for (const char* p = text; *p != '\0';) {
-    if (*p != '&') {
-      out.push_back(*p++);
-      continue;
-    }
-    const char* q = p + 1;
-    static constexpr struct {
-      const char* name;
-      size_t len;
-      char ch;
-    } kEntities[] = {
-        {"lt;", 3, '<'}, {"gt;", 3, '>'}, {"amp;", 4, '&'}, {"quot;", 5, '"'}, {"apos;", 5, '\''}};
-    bool done = false;
-    for (const auto& e : kEntities) {
-      if (std::strncmp(q, e.name, e.len) == 0) {
-        out.push_back(e.ch);
-        p = q + e.len;
-        done = true;
-        break;
-      }
-    }
-    if (done) continue;
-    uint32_t cp = 0;
-    if (*q == '#') {
-      if (const size_t n = ParseCharRef(q, cp)) {
-        AppendUtf16AsGbk(out, cp);
-        p = q + n;
-        continue;
-      }
-    }
-    out.push_back(*p++);  // not a reference we know: keep it as written
-  }
-  return out;
 }
 
 std::string MemberIdOf(std::string text) {
@@ -210,18 +120,7 @@ void TMemberUserInfoXmlDM_ZEL::SetXmlString(const std::string& text) {
 void TMemberUserInfoXmlDM_ZEL::LoadXmlFromString() {
   RootNode = pugi::xml_node();
   CurrentNode = pugi::xml_node();
-  // The host text goes to the parser as bytes; naming UTF-8 keeps pugixml
-  // from converting or checking them, and GBK never uses markup bytes.
-  const pugi::xml_parse_result r = Document->load_buffer(
-      XmlText.data(), XmlText.size(), kMemberInfoParseOptions, pugi::encoding_utf8);
-  if (!r) {
-    throw EXMLDocError(std::string("XML parse error: ") + r.description() + " at offset " +
-                       std::to_string(r.offset));
-  }
-  const pugi::xml_node root = Document->document_element();
-  for (pugi::xml_node n = root.next_sibling(); n; n = n.next_sibling())
-    if (n.type() == pugi::node_element)
-      throw EXMLDocError("XML parse error: more than one document element");
+  const pugi::xml_node root = quorl::LoadGbkXml(*Document, XmlText);
   if (RootName != root.name()) throw EXMLDocError(_SE_InvalidXMLFormat_ZEL);
   RootNode = root;
 }
@@ -258,7 +157,7 @@ TMemberUserInfoRecord_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromDataItemNode() {
   auto text = [&values](int slot) -> std::string {
     const char* v = values[slot];
     if (v == nullptr) return std::string();
-    if (std::strchr(v, '&') != nullptr) return UnescapeXmlToGbk(v);
+    if (std::strchr(v, '&') != nullptr) return quorl::UnescapeXmlToGbk(v);
     return std::string(v);
   };
 

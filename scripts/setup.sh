@@ -10,6 +10,8 @@ packages=(
   rapidjson-dev nlohmann-json3-dev libssl-dev
   clang libclang-rt-14-dev
   locales
+  qt6-base-dev libgl-dev fonts-wqy-microhei libcli11-dev
+  poppler-utils cups-client
 )
 
 missing=()

@@ -1,0 +1,97 @@
+// The agent class behind IMemberSysAgent_ZEL. Hosts use the interface; the
+// class is public for PrintComsumeInfo and GetUserInfo_ByServer, which are
+// not on the interface.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "agent/IMemberSysAgent_ZEL.h"
+
+class TMemberSysSoapAgent_ZEL;
+class THuiTouKe_ZEL;
+class TMemberUserInfoXmlDM_ZEL;
+
+class TMemberSysAgentImpl_ZEL : public TInterfacedObject, public IMemberSysAgent_ZEL {
+ public:
+  // Creates, in this order, the SOAP agent (which runs the address lookup
+  // and so fills the five address strings), the XML data module and the
+  // platform client (which splits _MemberCommercial_ZEL). A failing step
+  // frees what the steps before it created and raises.
+  TMemberSysAgentImpl_ZEL();
+  // Frees the SOAP agent, then the XML data module, then the platform client.
+  ~TMemberSysAgentImpl_ZEL() override;
+
+  HRESULT QueryInterface(const TGUID& iid, void** obj) override {
+    return TInterfacedObject::QueryInterface(iid, obj);
+  }
+  int32_t AddRef() override { return TInterfacedObject::AddRef(); }
+  int32_t Release() override { return TInterfacedObject::Release(); }
+
+  TMemberUserInfoList_ZEL* GetUserInfo(const TQueryUserInfoConditionRecord_ZEL& Condition,
+                                       const std::string& ConnectionMode) override;
+  quorl::IntfPtr<IXMLDataType> GetSurplus(const std::u16string& MemberNum) override;
+  quorl::IntfPtr<IXMLDataType> getSurplusByImage(const std::u16string& MemberNum) override;
+  quorl::IntfPtr<IXMLDataType> getMemberInfo(const std::u16string& MemberNum) override;
+  bool ComsumeInfoPost(TMemberInfoRecord_VRISK* ConsumeInfo, bool IsPost, bool IsPrint) override;
+  bool ComsumeInfoPost_ByServer_OrderHandle(const std::string& OrderArg1, const std::string& OrderArg2,
+                                            bool IsPost, bool IsPrint) override;
+  bool ComsumeInfoPost_ByServer(const Variant& Data, const std::string& Text, bool IsPost,
+                                bool IsPrint) override;
+  std::string ComsumeInfoPost_ByHTK(TStringList* Lines, const std::string& Text, bool IsPost,
+                                    bool IsPrint) override;
+  std::string Hello(const std::string& Text) override;
+  bool CheckConsumeMoney(const std::u16string& OrderCode, const std::u16string& MemberID,
+                         const std::u16string& OperatedBy,
+                         const std::u16string& LastTicketCode) override;
+  Variant getMemberBalanceReport(const std::u16string& GroupCode, const std::u16string& UserCode,
+                                 const std::u16string& BeginTime,
+                                 const std::u16string& EndTime) override;
+
+  // Starts MemberPrint_vrisk/PrintApp.exe in the application folder with the
+  // parameter "-h" through the shell (the process-start seam), owned by the
+  // host's main window, and returns at once: nothing waits for the print
+  // application or checks that it started. Text is not read.
+  void PrintComsumeInfo(const std::u16string& Text);
+  // The host member-account service's members for the eight criteria (8-bit,
+  // in this order), asked with the context string first, all as UTF-16.
+  // Raises what the service raises.
+  Variant GetUserInfo_ByServer(const std::string& MemberID, const std::string& MemberNum,
+                               const std::string& MemberName, const std::string& CertificateType,
+                               const std::string& CertificateNum, const std::string& PhoneNum,
+                               const std::string& MobileNum, const std::string& GroupCode);
+
+  // The owned parts, for tests and for hosts that look inside.
+  TMemberSysSoapAgent_ZEL& SoapAgent() { return *soapAgent_; }
+  THuiTouKe_ZEL& PlatformClient() { return *platformClient_; }
+  TMemberUserInfoXmlDM_ZEL& XmlDataModule() { return *xmlDataModule_; }
+
+ protected:
+  void* GetInterface(const TGUID& iid) override;
+
+ private:
+  // Declared in the order the agent's fields are laid out; created and freed
+  // in the orders above, not in declaration order.
+  std::unique_ptr<TMemberSysSoapAgent_ZEL> soapAgent_;
+  std::unique_ptr<THuiTouKe_ZEL> platformClient_;
+  std::unique_ptr<TMemberUserInfoXmlDM_ZEL> xmlDataModule_;
+};
+
+namespace quorl {
+
+// The message texts the agent shows (8-bit GBK) and the caption.
+extern const char* const kAgentWarningCaption;   // "警告"
+extern const char* const kPostingFailedMessage;  // "会员购票信息保存失败!，请与管理员联系"
+extern const char* const kCheckFailedMessage;    // "会员校验失败，请与管理员联系"
+extern const char* const kReportFailedMessage;   // "会员储入信息查询失败!，请与管理员联系"
+
+// Folder and file of the print application, relative to the application folder.
+inline constexpr const char* kPrintFolderName = "MemberPrint_vrisk/";
+inline constexpr const char* kPrintAppFileName = "PrintApp.exe";
+
+// Reads a decimal number written with the decimal separator of the process's
+// numeric locale (LC_NUMERIC), as the host's locale settings have it.
+// False for anything else.
+bool TryStrToFloatHostLocale(const std::string& text, double& out);
+
+}  // namespace quorl
