@@ -56,15 +56,29 @@ void AppendReportRow(TClientDataSet& report, const pugi::xml_node& item) {
 
 namespace quorl {
 
+Variant ReadBalanceReport(const std::string& gbkText) {
+  TClientDataSet report;
+  DefineReportFields(report);
+  pugi::xml_document document;
+  const pugi::xml_node root = LoadGbkXml(document, gbkText);
+  if (std::strcmp(root.name(), "data") != 0) throw EXMLDocError(_SE_InvalidXMLFormat_ZEL);
+  for (pugi::xml_node item = root.first_child(); item; item = item.next_sibling()) {
+    if (item.type() != pugi::node_element || std::strcmp(item.name(), "dataitem") != 0)
+      throw EXMLDocError(_SE_InvalidXMLFormat_ZEL);
+    AppendReportRow(report, item);
+  }
+  return report.Data();
+}
+
 bool TryStrToFloatHostLocale(const std::string& text, double& out) {
   const char* separator = std::localeconv()->decimal_point;
   if (separator == nullptr || *separator == '\0' || std::strcmp(separator, ".") == 0)
     return TryStrToFloat(text, out);
   // With another separator a '.' is no decimal point: the text is no number.
   if (text.find('.') != std::string::npos) return false;
-  std::string normalized = text;
-  const size_t at = normalized.find(separator);
-  if (at != std::string::npos) normalized.replace(at, std::strlen(separator), ".");
+  const size_t at = text.find(separator);
+  if (at == std::string::npos) return TryStrToFloat(text, out);
+  const std::string normalized = text.substr(0, at) + "." + text.substr(at + std::strlen(separator));
   return TryStrToFloat(normalized, out);
 }
 
@@ -74,20 +88,10 @@ Variant TMemberSysAgentImpl_ZEL::getMemberBalanceReport(const std::u16string& Gr
                                                         const std::u16string& UserCode,
                                                         const std::u16string& BeginTime,
                                                         const std::u16string& EndTime) {
-  TClientDataSet report;
-  DefineReportFields(report);
-  pugi::xml_document document;
   try {
     const std::u16string answer =
         soapAgent_->Service->getBalancerReport(GroupCode, UserCode, BeginTime, EndTime);
-    const pugi::xml_node root = quorl::LoadGbkXml(document, quorl::WideToAnsi(answer));
-    if (std::strcmp(root.name(), "data") != 0) throw EXMLDocError(_SE_InvalidXMLFormat_ZEL);
-    for (pugi::xml_node item = root.first_child(); item; item = item.next_sibling()) {
-      if (item.type() != pugi::node_element || std::strcmp(item.name(), "dataitem") != 0)
-        throw EXMLDocError(_SE_InvalidXMLFormat_ZEL);
-      AppendReportRow(report, item);
-    }
-    return report.Data();
+    return quorl::ReadBalanceReport(quorl::WideToAnsi(answer));
   } catch (...) {
     // The operator sees one warning; the parse error texts are not for them.
     ShowWarningMessage(quorl::kReportFailedMessage, quorl::kAgentWarningCaption);

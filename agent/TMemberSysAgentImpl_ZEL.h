@@ -89,6 +89,12 @@ extern const char* const kReportFailedMessage;   // "会员储入信息查询失
 inline constexpr const char* kPrintFolderName = "MemberPrint_vrisk/";
 inline constexpr const char* kPrintAppFileName = "PrintApp.exe";
 
+// The report dataset of a report answer (host text): "data" with one
+// "dataitem" row per payment. Raises EXMLDocError ("Parse Error: Invalid XML
+// Format!" for a wrong element), EConvertError for an operator id that is
+// not a 32-bit integer; an unreadable amount is 0.
+Variant ReadBalanceReport(const std::string& gbkText);
+
 // Reads a decimal number written with the decimal separator of the process's
 // numeric locale (LC_NUMERIC), as the host's locale settings have it.
 // False for anything else.
