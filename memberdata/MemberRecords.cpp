@@ -1,5 +1,7 @@
 #include "memberdata/MemberRecords.h"
 
+#include <cstdint>
+
 namespace {
 TMemberUserInfoRecord_ZEL* AsMember(void* p) { return static_cast<TMemberUserInfoRecord_ZEL*>(p); }
 TTicketInfoRecord_VRISK* AsTicket(void* p) { return static_cast<TTicketInfoRecord_VRISK*>(p); }
@@ -75,13 +77,10 @@ void TMemberUserInfoList_ZEL::Notify(void* item, TListNotification action) {
   // a record held at another index) is freed only when its last occurrence
   // leaves; freeing it earlier would leave a dangling item and a double free.
   if (action == TListNotification::lnAdded) {
-    ++occurrences_[item];
+    occurrences_.Increment(item);
     return;
   }
-  auto it = occurrences_.find(item);
-  if (it == occurrences_.end()) return;
-  if (--it->second > 0) return;
-  occurrences_.erase(it);
+  if (occurrences_.Decrement(item) != 0) return;
   if (action == TListNotification::lnDeleted) delete AsMember(item);
 }
 
@@ -98,3 +97,59 @@ int TTicketInfoRecordList_VRISK::Find(const std::string& key) const {
   }
   return -1;
 }
+
+namespace quorl {
+
+size_t PointerCounts::Home(const void* key) const {
+  // Fibonacci hashing of the address; heap pointers differ in their middle bits.
+  const uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+  return static_cast<size_t>(h >> 32) & (slots_.size() - 1);
+}
+
+void PointerCounts::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
+  for (const Slot& s : old) {
+    if (s.key == nullptr) continue;
+    size_t i = Home(s.key);
+    while (slots_[i].key != nullptr) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = s;
+  }
+}
+
+void PointerCounts::Increment(void* key) {
+  if ((size_ + 1) * 2 > slots_.size()) Grow();
+  const size_t mask = slots_.size() - 1;
+  size_t i = Home(key);
+  while (slots_[i].key != nullptr && slots_[i].key != key) i = (i + 1) & mask;
+  if (slots_[i].key == nullptr) {
+    slots_[i].key = key;
+    ++size_;
+  }
+  ++slots_[i].count;
+}
+
+int PointerCounts::Decrement(void* key) {
+  if (slots_.empty()) return -1;
+  const size_t mask = slots_.size() - 1;
+  size_t i = Home(key);
+  while (slots_[i].key != key) {
+    if (slots_[i].key == nullptr) return -1;
+    i = (i + 1) & mask;
+  }
+  if (--slots_[i].count > 0) return slots_[i].count;
+  // Backward shift: pull later entries of the probe run into the hole, so
+  // no entry is ever separated from its home by an empty slot.
+  for (size_t j = (i + 1) & mask; slots_[j].key != nullptr; j = (j + 1) & mask) {
+    const size_t home = Home(slots_[j].key);
+    const bool stays = i <= j ? (home > i && home <= j) : (home > i || home <= j);
+    if (stays) continue;
+    slots_[i] = slots_[j];
+    i = j;
+  }
+  slots_[i] = Slot{};
+  --size_;
+  return 0;
+}
+
+}  // namespace quorl

@@ -20,7 +20,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/Lists.h"
@@ -144,6 +143,30 @@ struct TMemberConsumeInfoRecord {
   std::string ConsumeMemo;
 };
 
+namespace quorl {
+
+// How often each pointer is held: an open-addressing table (linear probing,
+// deletion by backward shift) so a list of many records counts them without
+// a heap node per record. Null is never a key.
+class PointerCounts {
+ public:
+  void Increment(void* key);
+  // The count left after taking one away; -1 (and no change) when key is absent.
+  int Decrement(void* key);
+
+ private:
+  struct Slot {
+    void* key = nullptr;
+    int count = 0;
+  };
+  size_t Home(const void* key) const;
+  void Grow();
+  std::vector<Slot> slots_;
+  size_t size_ = 0;
+};
+
+}  // namespace quorl
+
 // Owning list of member records (see the file comment for the rules).
 class TMemberUserInfoList_ZEL : public TList {
  public:
@@ -177,7 +200,7 @@ class TMemberUserInfoList_ZEL : public TList {
  private:
   // How often each record stands in the list, so a record placed twice is
   // freed once, when its last occurrence leaves, in constant time.
-  std::unordered_map<void*, int> occurrences_;
+  quorl::PointerCounts occurrences_;
 };
 
 // Non-owning list of ticket lines.

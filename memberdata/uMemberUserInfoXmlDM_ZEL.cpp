@@ -51,10 +51,19 @@ constexpr const char* kAttributeNames[kSlotCount] = {
     "memberBalance",  "isfeesmember",  "Points",       "memberGroupcode", "PayPassword",
     "IsOneCard",      "ConsumePoints", "ConsumeMoney"};
 
+// Attribute names are short: an inline comparison beats a call per name.
+bool SameName(const char* a, const char* b) {
+  while (*a != '\0' && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+
 int SlotOf(const char* name, int hint) {
-  if (hint >= 0 && std::strcmp(name, kAttributeNames[hint]) == 0) return hint;
+  if (hint >= 0 && SameName(name, kAttributeNames[hint])) return hint;
   for (int s = 0; s < kSlotCount; ++s)
-    if (std::strcmp(name, kAttributeNames[s]) == 0) return s;
+    if (SameName(name, kAttributeNames[s])) return s;
   return -1;
 }
 
@@ -98,10 +107,14 @@ TMemberUserInfoXmlDM_ZEL::TMemberUserInfoXmlDM_ZEL(const std::string& xmlText)
 TMemberUserInfoXmlDM_ZEL::~TMemberUserInfoXmlDM_ZEL() = default;
 
 void TMemberUserInfoXmlDM_ZEL::SetXmlString(const std::string& text) {
+  if (text != XmlText) SetXmlString(std::string(text));
+}
+
+void TMemberUserInfoXmlDM_ZEL::SetXmlString(std::string&& text) {
   if (text == XmlText) return;
   // A text that fails must not become current: otherwise handing it in again
   // would count as unchanged and silently answer with the previous members.
-  std::string previousText = std::exchange(XmlText, text);
+  std::string previousText = std::exchange(XmlText, std::move(text));
   std::unique_ptr<pugi::xml_document> previousDocument =
       std::exchange(Document, std::make_unique<pugi::xml_document>());
   const pugi::xml_node previousRoot = RootNode;
@@ -157,11 +170,14 @@ TMemberUserInfoRecord_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromDataItemNode() {
   auto text = [&values](int slot) -> std::string {
     const char* v = values[slot];
     if (v == nullptr) return std::string();
-    if (std::strchr(v, '&') != nullptr) return quorl::UnescapeXmlToGbk(v);
-    return std::string(v);
+    const size_t n = std::strlen(v);
+    if (std::memchr(v, '&', n) != nullptr) return quorl::UnescapeXmlToGbk(v);
+    return std::string(v, n);
   };
 
-  auto rec = std::make_unique<TMemberUserInfoRecord_ZEL>();
+  // Default- rather than value-initialised: every field is set below, and
+  // zeroing the record first costs measurably on answers of many members.
+  std::unique_ptr<TMemberUserInfoRecord_ZEL> rec(new TMemberUserInfoRecord_ZEL);
   rec->MemberID = MemberIdOf(text(kMemberID));
   rec->MemberNum = text(kMemberNum);
   rec->MemberValid = GetIsValidMemberType_ZEL(text(kMemberValid));

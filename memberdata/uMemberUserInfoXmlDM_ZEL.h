@@ -48,6 +48,7 @@ class TMemberUserInfoXmlDM_ZEL {
   // Parses text and rebuilds UserInfoList, unless text equals XmlText byte
   // for byte (then nothing happens).
   void SetXmlString(const std::string& text);
+  void SetXmlString(std::string&& text);  // the same, taking the text over
   // Parses XmlText into Document and sets RootNode; raises on a bad text or
   // a document element not named RootName.
   void LoadXmlFromString();

@@ -6,7 +6,9 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <bit>
+#include <cstdint>
 #include <cerrno>
 #include <cstring>
 
@@ -59,13 +61,6 @@ IconvPair& Converters() {
 
 bool IsAscii(std::string_view s) {
   for (unsigned char c : s) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
-bool IsAscii(std::u16string_view s) {
-  for (char16_t c : s) {
     if (c >= 0x80) return false;
   }
   return true;
@@ -164,6 +159,36 @@ size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
   return 0;
 }
 
+// Code page 936 bytes of every character of the basic plane: 0 when GBK has
+// none, a single byte below 0x100, else lead byte << 8 | trail byte. Built
+// once from iconv, so it is iconv's table exactly; answers of several
+// megabytes convert without a call into iconv per run of characters.
+using GbkTable = std::array<uint16_t, 0x10000>;
+
+const GbkTable& Utf16ToGbkTable() {
+  static const GbkTable table = [] {
+    GbkTable t{};
+    iconv_t cd = OpenGbk("GBK", kUtf16Native);
+    for (uint32_t c = 0x80; c < 0x10000; ++c) {
+      if (IsHighSurrogate(c) || IsLowSurrogate(c)) continue;
+      const char16_t unit = static_cast<char16_t>(c);
+      char* in = const_cast<char*>(reinterpret_cast<const char*>(&unit));
+      size_t inLeft = sizeof unit;
+      unsigned char bytes[8];
+      char* out = reinterpret_cast<char*>(bytes);
+      size_t outLeft = sizeof bytes;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) continue;
+      const size_t n = sizeof bytes - outLeft;
+      if (n == 1) t[c] = bytes[0];
+      if (n == 2) t[c] = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+    }
+    iconv_close(cd);
+    return t;
+  }();
+  return table;
+}
+
 }  // namespace
 
 std::u16string GbkToUtf16(std::string_view gbk) {
@@ -177,26 +202,46 @@ std::u16string GbkToUtf16(std::string_view gbk) {
 }
 
 std::string Utf16ToGbk(std::u16string_view utf16) {
-  if (IsAscii(utf16)) {
-    std::string out(utf16.size(), '\0');
-    for (size_t i = 0; i < utf16.size(); ++i) out[i] = static_cast<char>(utf16[i]);
-    return out;
-  }
-  std::string out;
   // A character outside the basic plane is one character: one '?' for the
   // pair, not one per unit. A lone surrogate is one bad unit.
-  const auto skip = [](const char* at, size_t left) -> size_t {
-    char16_t first;
-    std::memcpy(&first, at, sizeof first);
-    if (IsHighSurrogate(first) && left >= 4) {
-      char16_t second;
-      std::memcpy(&second, at + 2, sizeof second);
-      if (IsLowSurrogate(second)) return 4;
+  const GbkTable& table = Utf16ToGbkTable();
+  std::string out(utf16.size() * 2, '\0');
+  char* o = out.data();
+  for (size_t i = 0; i < utf16.size(); ++i) {
+#if defined(__SSE2__)
+    // Answers are mostly ASCII markup: narrow eight units at a time while
+    // they all are below 0x80.
+    while (utf16.size() - i >= 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(utf16.data() + i));
+      const __m128i high = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF) break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+      o += 8;
+      i += 8;
     }
-    return left >= 2 ? 2 : left;
-  };
-  ConvertAll(Converters().ToGbk(), reinterpret_cast<const char*>(utf16.data()),
-             utf16.size() * sizeof(char16_t), out, utf16.size() * 2, '?', skip);
+    if (i == utf16.size()) break;
+#endif
+    const char16_t u = utf16[i];
+    if (u < 0x80) {
+      *o++ = static_cast<char>(u);
+      continue;
+    }
+    if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
+      if (IsHighSurrogate(u) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1])) ++i;
+      *o++ = '?';
+      continue;
+    }
+    const uint16_t code = table[u];
+    if (code == 0) {
+      *o++ = '?';
+    } else if (code < 0x100) {
+      *o++ = static_cast<char>(code);
+    } else {
+      *o++ = static_cast<char>(code >> 8);
+      *o++ = static_cast<char>(code & 0xFF);
+    }
+  }
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 

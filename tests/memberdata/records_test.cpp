@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -180,6 +182,34 @@ TEST(MemberUserInfoList, RecordHeldTwiceIsFreedOnce) {
   list->Add(recs[0]);
   list.reset();
   EXPECT_TRUE(WasFreed(recs[0]));
+}
+
+// Many records, a third of them held twice, deleted in a scrambled order
+// (the counts table grows, probes and closes gaps): each record is freed
+// exactly when its last occurrence goes, never before.
+TEST(MemberUserInfoList, ManyRecordsHeldOnceOrTwiceAreFreedAtTheirLastOccurrence) {
+  TMemberUserInfoList_ZEL list;
+  std::vector<TMemberUserInfoRecord_ZEL*> shadow;
+  for (int i = 0; i < 3000; ++i) {
+    shadow.push_back(Member(std::to_string(i)));
+    list.Add(shadow.back());
+    if (i % 3 == 0) {
+      shadow.push_back(shadow.back());
+      list.Add(shadow.back());
+    }
+  }
+  uint32_t seed = 12345;
+  while (!shadow.empty()) {
+    seed = seed * 1103515245u + 12345u;
+    const int index = static_cast<int>((seed >> 8) % shadow.size());
+    TMemberUserInfoRecord_ZEL* const rec = shadow[static_cast<size_t>(index)];
+    ForgetFreed();
+    list.Delete(index);
+    shadow.erase(shadow.begin() + index);
+    const bool stillHeld = std::find(shadow.begin(), shadow.end(), rec) != shadow.end();
+    ASSERT_EQ(WasFreed(rec), !stillHeld) << "record " << index;
+    ASSERT_EQ(list.Count(), static_cast<int>(shadow.size()));
+  }
 }
 
 TEST(MemberUserInfoList, FindComparesWholeTextsBytewise) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <atomic>
+#include <bit>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -147,3 +151,29 @@ TEST(CodePage, Utf8ToUtf16AcrossAsciiBlocks) {
 }
 
 }  // namespace
+
+// The table behind Utf16ToGbk against iconv itself, character by character,
+// over the whole basic plane (surrogates are covered above).
+TEST(CodePage, Utf16ToGbkAgreesWithIconvOnEveryCharacter) {
+  iconv_t cd = iconv_open("GBK", std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  std::u16string all;
+  std::string expected;
+  for (uint32_t c = 1; c < 0x10000; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    const char16_t unit = static_cast<char16_t>(c);
+    all.push_back(unit);
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(&unit));
+    size_t inLeft = sizeof unit;
+    char bytes[8];
+    char* out = bytes;
+    size_t outLeft = sizeof bytes;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1))
+      expected += '?';
+    else
+      expected.append(bytes, sizeof bytes - outLeft);
+  }
+  iconv_close(cd);
+  EXPECT_EQ(quorl::Utf16ToGbk(all), expected);
+}
