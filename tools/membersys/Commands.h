@@ -1,17 +1,21 @@
 // Subcommands of the host program. Each group of subcommands lives in its own
-// cmd_<group>.cpp and returns its commands from one function; the table in
-// Commands.cpp lists those functions.
+// cmd_<group>.cpp and adds its commands to the command line in one function;
+// the table in Commands.cpp lists those functions.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace quorl::membersys {
+namespace CLI {
+class App;
+}
 
-class PackageLibrary;
+namespace quorl::membersys {
 
 // Global options, as given on the command line (UTF-8). dbPath is already
 // resolved against the application directory when it was not given.
@@ -22,11 +26,10 @@ struct Options {
   std::string appDir;  // empty: the program's own folder
 };
 
-// What a subcommand works with: the options, the loaded and initialised
-// package, and where its normal output goes.
+// What a subcommand works with: the options and where its normal output
+// goes. The package is initialised while a subcommand runs.
 struct Session {
   const Options& options;
-  PackageLibrary& package;
   std::ostream& out;
 };
 
@@ -36,28 +39,59 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct Command {
-  std::string_view name;
-  std::string_view summary;  // one line in the program's --help
-  std::string_view help;     // full text of "membersys NAME --help"
-  // Runs with the arguments after the subcommand's name ("--help" is handled
-  // before). Returns the exit code; raises UsageError, Exception or
-  // std::exception on failure.
-  int (*run)(Session& session, const std::vector<std::string>& args);
+// Returns the exit code; raises UsageError, Exception or std::exception on
+// failure.
+using CommandAction = std::function<int(Session&)>;
+
+// The subcommands registered on the program's command line, with their help
+// texts and actions. A subcommand's options are bound to state its action
+// captures, so parsing fills what the action later reads.
+class CommandTable {
+ public:
+  explicit CommandTable(CLI::App& program) : program_(program) {}
+
+  // Adds a subcommand to parent (the program when null). summary is its line
+  // in the program's --help, help the full text of "membersys NAME --help".
+  // action may be empty for a subcommand that only holds subcommands.
+  CLI::App* Add(std::string_view name, std::string_view summary, std::string help, CommandAction action,
+                CLI::App* parent = nullptr);
+
+  struct Entry {
+    std::string summary;
+    std::string help;
+    CommandAction action;
+  };
+  // The program's own subcommands in the order added (for the program's help).
+  const std::vector<std::pair<std::string, std::string>>& Summaries() const { return summaries_; }
+  // The entry of the deepest subcommand chosen on the parsed command line
+  // that has one; null when none was chosen.
+  const Entry* Chosen() const;
+
+ private:
+  CLI::App& program_;
+  std::map<const CLI::App*, Entry> entries_;
+  std::vector<std::pair<std::string, std::string>> summaries_;
 };
 
 // One function per group of subcommands.
-std::vector<Command> DbCommands();      // cmd_db.cpp
-std::vector<Command> ConfigCommands();  // cmd_config.cpp
-std::vector<Command> HtkCommands();     // cmd_htk.cpp
+void AddDbCommands(CommandTable& table);      // cmd_db.cpp
+void AddConfigCommands(CommandTable& table);  // cmd_config.cpp
+void AddHtkCommands(CommandTable& table);     // cmd_htk.cpp
+void AddMemberCommands(CommandTable& table);  // cmd_member.cpp
+void AddPostCommands(CommandTable& table);    // cmd_post.cpp
+void AddPrintCommands(CommandTable& table);   // cmd_print.cpp
 
-// All commands of every group, in table order.
-const std::vector<Command>& AllCommands();
-const Command* FindCommand(std::string_view name);
+// Adds every group's subcommands, in table order.
+void AddAllCommands(CommandTable& table);
 
-// Text helpers for subcommands: the package's GBK text as UTF-8 for output.
+// Text helpers for subcommands: the package's GBK text as UTF-8 for output,
+// and command-line text (UTF-8) as the package's GBK and UTF-16 text.
 std::string ToOutput(const std::string& gbk);
-// Raises UsageError when args holds anything (for subcommands without arguments).
-void ExpectNoArguments(std::string_view command, const std::vector<std::string>& args);
+std::string ToOutput(const std::u16string& utf16);
+std::string ToHost(const std::string& utf8);
+std::u16string ToWide(const std::string& utf8);
+
+// Prints "true" or "false" for a Boolean operation's answer.
+void PrintBoolean(Session& session, bool value);
 
 }  // namespace quorl::membersys

@@ -1,43 +1,46 @@
 // Subcommands about the host database.
 
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "agent/TMemberSysAgentImpl_ZEL.h"
 #include "host/HostDatabase.h"
-#include "platform/CodePage.h"
+#include "platform/Application.h"
 #include "tools/membersys/Commands.h"
 
 namespace quorl::membersys {
 
 namespace {
 
-int RunInitDb(Session& session, const std::vector<std::string>& args) {
-  bool seed = false;
-  for (const std::string& arg : args) {
-    if (arg == "--seed")
-      seed = true;
-    else
-      throw UsageError("init-db: unknown option '" + arg + "'");
-  }
-  // The host's database layer takes 8-bit host text.
-  quorl::CreateHostDatabase(quorl::Utf8ToGbk(session.options.dbPath), seed);
+int RunInitDb(Session& session, bool seed) {
+  // Posting writes Print.xml into this folder and fails without it; the
+  // package never creates it, the host's installation does.
+  std::filesystem::create_directories(quorl::ApplicationDirectory() + quorl::kPrintFolderName);
+  const std::filesystem::path dbFolder = std::filesystem::path(session.options.dbPath).parent_path();
+  if (!dbFolder.empty()) std::filesystem::create_directories(dbFolder);
+  quorl::CreateHostDatabase(ToHost(session.options.dbPath), seed);
   session.out << "database ready: " << session.options.dbPath << (seed ? " (demo data)" : "") << "\n";
   return 0;
 }
 
 }  // namespace
 
-std::vector<Command> DbCommands() {
-  return {
-      {"init-db", "create the host database tables (--seed adds demo data)",
-       "usage: membersys [global options] init-db [--seed]\n"
-       "\n"
-       "Creates the host database tables in the --db file (created when missing).\n"
-       "Running it again changes nothing.\n"
-       "\n"
-       "  --seed   also add the demo rows (nodes, addresses, certificate types, members)\n",
-       RunInitDb},
-  };
+void AddDbCommands(CommandTable& table) {
+  auto seed = std::make_shared<bool>(false);
+  CLI::App* c =
+      table.Add("init-db", "create the host database tables (--seed adds demo data)",
+                "usage: membersys [global options] init-db [--seed]\n"
+                "\n"
+                "Creates the host database tables in the --db file (created, with its folder,\n"
+                "when missing) and the print folder MemberPrint_vrisk/ in the application\n"
+                "directory.\n"
+                "Running it again changes nothing.\n"
+                "\n"
+                "  --seed   also add the demo rows (nodes, addresses, certificate types, members)\n",
+                [seed](Session& s) { return RunInitDb(s, *seed); });
+  c->add_flag("--seed", *seed);
 }
 
 }  // namespace quorl::membersys
