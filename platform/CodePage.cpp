@@ -159,6 +159,28 @@ size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
   return 0;
 }
 
+// Output written through a small buffer and appended in blocks: the result
+// string is never zero-filled first, and only the pages it keeps are touched.
+template <typename String>
+class ChunkedOutput {
+ public:
+  using Unit = typename String::value_type;
+  explicit ChunkedOutput(String& out) : out_(out) {}
+  Unit* Begin() { return buffer_; }
+  // o, or the buffer's start after flushing, so that `units` more fit.
+  Unit* Room(Unit* o, size_t units) {
+    if (static_cast<size_t>(buffer_ + kUnits - o) >= units) return o;
+    out_.append(buffer_, static_cast<size_t>(o - buffer_));
+    return buffer_;
+  }
+  void Finish(Unit* o) { out_.append(buffer_, static_cast<size_t>(o - buffer_)); }
+
+ private:
+  static constexpr size_t kUnits = 4096;
+  String& out_;
+  Unit buffer_[kUnits];
+};
+
 // Code page 936 bytes of every character of the basic plane: 0 when GBK has
 // none, a single byte below 0x100, else lead byte << 8 | trail byte. Built
 // once from iconv, so it is iconv's table exactly; answers of several
@@ -205,9 +227,12 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
   // A character outside the basic plane is one character: one '?' for the
   // pair, not one per unit. A lone surrogate is one bad unit.
   const GbkTable& table = Utf16ToGbkTable();
-  std::string out(utf16.size() * 2, '\0');
-  char* o = out.data();
+  std::string out;
+  out.reserve(utf16.size() + utf16.size() / 4);
+  ChunkedOutput<std::string> chunks(out);
+  char* o = chunks.Begin();
   for (size_t i = 0; i < utf16.size(); ++i) {
+    o = chunks.Room(o, 16);
 #if defined(__SSE2__)
     // Answers are mostly ASCII markup: narrow eight units at a time while
     // they all are below 0x80.
@@ -218,6 +243,7 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
       _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
       o += 8;
       i += 8;
+      o = chunks.Room(o, 16);
     }
     if (i == utf16.size()) break;
 #endif
@@ -241,18 +267,20 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
       *o++ = static_cast<char>(code & 0xFF);
     }
   }
-  out.resize(static_cast<size_t>(o - out.data()));
+  chunks.Finish(o);
   return out;
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-  // The result is never longer than the input in units. Sixteen units of
-  // room at the end take the last full store of the ASCII path; answers of
-  // several megabytes go through here, so ASCII runs are widened in blocks.
-  std::u16string out(utf8.size() + 16, u'\0');
-  char16_t* o = out.data();
+  // Answers of several megabytes go through here, so ASCII runs are widened
+  // in blocks; the last full store of the ASCII path needs sixteen units of room.
+  std::u16string out;
+  out.reserve(utf8.size());
+  ChunkedOutput<std::u16string> chunks(out);
+  char16_t* o = chunks.Begin();
   size_t i = 0;
   while (i < utf8.size()) {
+    o = chunks.Room(o, 32);
 #if defined(__SSE2__)
     if (utf8.size() - i >= 16) {
       // All sixteen units are stored; those past the first non-ASCII byte
@@ -285,7 +313,7 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
     }
     i += n;
   }
-  out.resize(static_cast<size_t>(o - out.data()));
+  chunks.Finish(o);
   return out;
 }
 
