@@ -121,6 +121,7 @@ TEST_F(Membersys, WrongCommandLinesFailWithOneLine) {
     EXPECT_EQ(r.err.rfind("membersys: ", 0), 0u) << r.err;
     EXPECT_EQ(r.out, "") << what;
   }
+  EXPECT_EQ(Run({"--node", "N002", "frobnicate"}).err, "membersys: unknown command 'frobnicate' (see membersys --help)\n");
 }
 
 TEST_F(Membersys, SeededDatabaseAddressesAndTypes) {

@@ -90,6 +90,20 @@ int ReportCurrentError() {
   }
 }
 
+// The first argument that is neither a global option nor its value.
+std::string FirstWord(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--db" || arg == "--node" || arg == "--group" || arg == "--app-dir") {
+      ++i;
+      continue;
+    }
+    if (arg.rfind("-", 0) == 0) continue;
+    return arg;
+  }
+  return std::string();
+}
+
 // Runs Finalize however the command ends, as a host unloading the package does.
 class LoadedPackage {
  public:
@@ -114,6 +128,11 @@ int Run(int argc, char** argv) {
 
   try {
     program.parse(argc, argv);
+  } catch (const CLI::RequiredError&) {
+    // A word that is no command reads to the parser as a missing command.
+    if (const std::string word = FirstWord(argc, argv); !word.empty())
+      throw UsageError("unknown command '" + word + "' (see membersys --help)");
+    throw;
   } catch (const CLI::CallForHelp&) {
     const CommandTable::Entry* chosen = table.Chosen();
     if (chosen != nullptr)
