@@ -1,12 +1,16 @@
 // The package loaded at run time by a host that does not link it: dlopen,
-// the loader's two extern "C" entry points, dlclose, and a second load. Only
-// C names are resolved; everything else a host calls is linked (membersys).
+// the loader's two extern "C" entry points, dlclose, and a second load. A
+// host resolves only those C names; the test also reads the package's log
+// of unit steps (a C++ function, typed from its header) to check the order.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "agent/PackageUnits.h"
 
 namespace {
 
@@ -27,6 +31,19 @@ TEST(RuntimeLoad, InitializeAndFinalizeRunOnEveryLoad) {
     EXPECT_NO_THROW(initialize()) << "a second Initialize does nothing";
     EXPECT_NO_THROW(finalize()) << "load " << load;
     EXPECT_NO_THROW(finalize()) << "Finalize without Initialize does nothing";
+    auto* unitLog = reinterpret_cast<decltype(&quorl::PackageUnitLog)>(
+        dlsym(handle, "_ZN5quorl14PackageUnitLogB5cxx11Ev"));  // GCC/Clang, C++11 string ABI
+    ASSERT_NE(unitLog, nullptr) << dlerror();
+    const std::vector<std::string> units = {
+        "TicketManage_WSDL", "uCoreMemberSysErrorRes_ZEL", "uMemberCardCheckTicket_KETHO",
+        "uVxJSON", "md5", "uHuiTouKe_ZEL", "uCoreMemberSys_ZEL", "drv_unit", "swipecard"};
+    std::vector<std::string> expected;
+    for (const std::string& u : units) expected.push_back("init " + u);
+    for (auto u = units.rbegin(); u != units.rend(); ++u) expected.push_back("fini " + *u);
+    const std::vector<std::string>& log = unitLog();
+    ASSERT_GE(log.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(expected.size()), log.end()), expected)
+        << "load " << load;
     EXPECT_EQ(dlclose(handle), 0) << dlerror();
   }
 }
