@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -44,6 +46,48 @@ std::optional<std::string> ReadSmallFile(const std::string& fileName) {
   return result;
 }
 
+// Windows file names ignore letter case, and so do the users who copy an INI
+// file to a till: when the exact name is missing, a file in the same folder
+// whose name differs only in ASCII case is read (the first such name in byte
+// order, so the choice does not depend on the directory's order).
+std::optional<std::string> ReadSmallFileIgnoringCase(const std::string& fileName) {
+  if (std::optional<std::string> exact = ReadSmallFile(fileName)) return exact;
+  const std::filesystem::path path(fileName);
+  const std::string wanted = path.filename().string();
+  std::error_code ec;
+  std::optional<std::string> match;
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name == wanted || name.size() != wanted.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < name.size() && same; ++i)
+      same = std::tolower(static_cast<unsigned char>(name[i])) == std::tolower(static_cast<unsigned char>(wanted[i]));
+    if (same && (!match || name < *match)) match = name;
+  }
+  if (!match) return std::nullopt;
+  return ReadSmallFile((folder / *match).string());
+}
+
+// A file saved as UTF-16 (with its byte-order mark) becomes host text; other
+// files are taken as they are, a UTF-8 byte-order mark dropped.
+std::string HostText(std::string content) {
+  const bool little = content.size() >= 2 && content[0] == '\xFF' && content[1] == '\xFE';
+  const bool big = content.size() >= 2 && content[0] == '\xFE' && content[1] == '\xFF';
+  if (!little && !big) {
+    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+    return content;
+  }
+  std::u16string units;
+  units.reserve(content.size() / 2);
+  for (size_t i = 2; i + 1 < content.size(); i += 2) {
+    const auto a = static_cast<unsigned char>(content[i]);
+    const auto b = static_cast<unsigned char>(content[i + 1]);
+    units.push_back(static_cast<char16_t>(little ? (b << 8 | a) : (a << 8 | b)));
+  }
+  return quorl::Utf16ToGbk(units);
+}
+
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 std::string_view Trim(std::string_view s) {
@@ -56,11 +100,10 @@ std::string_view Trim(std::string_view s) {
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
-  const std::optional<std::string> content = ReadSmallFile(fileName_);
-  if (!content) return std::string(defaultValue);
-
-  std::string_view text = *content;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const std::optional<std::string> raw = ReadSmallFileIgnoringCase(fileName_);
+  if (!raw) return std::string(defaultValue);
+  const std::string content = HostText(*raw);
+  const std::string_view text = content;
 
   const std::string_view wantSection = Trim(section);
   const std::string_view wantKey = Trim(key);

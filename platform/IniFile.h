@@ -2,8 +2,11 @@
 // as the platform's profile functions do, so a changed file is seen at once.
 // Section and key names compare case-insensitively (ASCII); the value is the
 // text after the first '=' with blanks trimmed, surrounding double quotes
-// removed. Lines beginning with ';' or '#' are comments. A byte-order mark at
-// the start and CR LF line ends are accepted. A missing file, section or key
+// removed. Lines beginning with ';' or '#' are comments. CR LF line ends and
+// a UTF-8 byte-order mark are accepted; a file that starts with a UTF-16
+// byte-order mark (either order) is decoded into host text (GBK). When no
+// file has the exact name, one in the same folder whose name differs only in
+// ASCII letter case is read (the first in byte order). A missing file, section or key
 // gives the default; a key that is present with an empty value gives empty
 // text. Odd lines (no '=', unclosed '[') are skipped, never an error.
 #pragma once

@@ -8,6 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/CodePage.h"
 
 namespace {
 
@@ -104,6 +108,51 @@ TEST(TIniFile, ReadsWindowsSavedFile) {
   EXPECT_EQ(ini.ReadString("WSDLCONFIGURE", "ADDRESSTYPE", "G"), "H");
   EXPECT_EQ(ini.ReadString("wsdlconfigure", "NOTE", ""), "\xBB\xE1\xD4\xB1");
   EXPECT_EQ(ini.ReadString("OTHER", "ADDRESSTYPE", "G"), "");
+}
+
+}  // namespace
+
+namespace {
+
+// Encodes UTF-8 text as UTF-16 bytes of the given order, with its byte-order mark.
+std::string Utf16File(const std::string& utf8, bool little) {
+  std::string out = little ? std::string("\xFF\xFE") : std::string("\xFE\xFF");
+  for (char16_t u : quorl::Utf8ToUtf16(utf8)) {
+    const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+    out += little ? std::string{lo, hi} : std::string{hi, lo};
+  }
+  return out;
+}
+
+TEST(TIniFile, FindsTheFileIgnoringCaseAndDecodesUtf16) {
+  const std::string ini = "[WSDLCONFIGURE]\r\nADDRESSTYPE=H\r\nNAME=会员\r\n";
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> files;  // name, content
+    const char* key;
+    std::string expected;
+  } cases[] = {
+      {"exact name", {{"QUORLZELCLIENT.LIC", ini}}, "ADDRESSTYPE", "H"},
+      {"lower-case name", {{"quorlzelclient.lic", ini}}, "ADDRESSTYPE", "H"},
+      {"mixed-case name", {{"QuorlZelClient.Lic", ini}}, "ADDRESSTYPE", "H"},
+      {"exact name wins", {{"quorlzelclient.lic", "[WSDLCONFIGURE]\nADDRESSTYPE=X\n"}, {"QUORLZELCLIENT.LIC", ini}},
+       "ADDRESSTYPE", "H"},
+      {"first in byte order", {{"quorlzelclient.lic", "[WSDLCONFIGURE]\nADDRESSTYPE=L\n"},
+                               {"QuorlZelClient.lic", "[WSDLCONFIGURE]\nADDRESSTYPE=M\n"}},
+       "ADDRESSTYPE", "M"},
+      {"other name", {{"QUORLZELCLIENT.LIC.bak", ini}}, "ADDRESSTYPE", "def"},
+      {"UTF-16LE", {{"QUORLZELCLIENT.LIC", Utf16File(ini, true)}}, "NAME", quorl::Utf8ToGbk("会员")},
+      {"UTF-16BE", {{"QUORLZELCLIENT.LIC", Utf16File(ini, false)}}, "ADDRESSTYPE", "H"},
+      {"UTF-16 with odd last byte", {{"QUORLZELCLIENT.LIC", Utf16File(ini, true) + "x"}}, "NAME",
+       quorl::Utf8ToGbk("会员")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    for (const auto& [name, content] : c.files) dir.File(name, content);
+    const TIniFile file(dir.path() + "/QUORLZELCLIENT.LIC");
+    EXPECT_EQ(file.ReadString("WSDLCONFIGURE", c.key, "def"), c.expected);
+  }
 }
 
 }  // namespace
