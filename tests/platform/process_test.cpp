@@ -84,16 +84,17 @@ TEST(PosixProcessLauncher, StartsDetachedProgramAndLeavesNoChild) {
   const std::string script = dir.path() + "/print app.sh";
   {
     std::ofstream out(script);
-    // Writes its arguments and working folder to a file, a little later, so
-    // the start cannot have waited for it.
-    out << "#!/bin/sh\nsleep 1\nprintf '%s|%s|%s\\n' \"$1\" \"$2\" \"$(pwd)\" > out.txt\n";
+    // Writes its arguments and working folder to a file only once the test
+    // has created "go" (or after ten seconds): a start that waited for the
+    // program would return only after out.txt exists.
+    out << "#!/bin/sh\ni=0\nwhile [ ! -e go ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
+           "printf '%s|%s|%s\\n' \"$1\" \"$2\" \"$(pwd)\" > out.txt\n";
   }
   ASSERT_EQ(::chmod(script.c_str(), 0700), 0);
 
   quorl::PosixProcessLauncher launcher;
-  const auto before = std::chrono::steady_clock::now();
   ASSERT_TRUE(launcher.Start(script, {"-h", "two words"}, dir.path()));
-  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(900));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/out.txt")) << "the start waited for the program";
 
   // The trampoline was reaped and the program is not our child: no zombie.
   int status = 0;
@@ -101,6 +102,7 @@ TEST(PosixProcessLauncher, StartsDetachedProgramAndLeavesNoChild) {
   EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
 
+  std::ofstream(dir.path() + "/go") << "";
   EXPECT_EQ(WaitForFile(dir.path() + "/out.txt"), "-h|two words|" + dir.path() + "\n");
 }
 
