@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <string>
+#include <string_view>
 
 #include "memberdata/uMemberUserInfoXmlDM_ZEL.h"
 #include "platform/Application.h"
@@ -64,10 +66,24 @@ constexpr TicketValue kTicketValues[] = {
     {"CL_CostSum", &TTicketInfoRecord_VRISK::CL_CostSum},
 };
 
+// The C0 controls other than tab, line feed and carriage return cannot be
+// carried by XML 1.0 at all, not even as references, and one of them makes
+// the document ill-formed for both readers; they are dropped. GBK trail bytes
+// are never below 0x40, so such a byte is always a character of its own.
+std::string WithoutForbiddenControls(const std::string& value) {
+  std::string out;
+  out.reserve(value.size());
+  for (const char ch : value) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') out.push_back(ch);
+  }
+  return out;
+}
+
 // One named value: a child element whose text is the value, written also
 // when empty so the reader always finds every name.
 void WriteValue(pugi::xml_node parent, const char* name, const std::string& value) {
-  parent.append_child(name).text().set(value.c_str());
+  parent.append_child(name).text().set(WithoutForbiddenControls(value).c_str());
 }
 
 void SetDeclaredEncoding(pugi::xml_document& document, const char* encoding) {
@@ -81,10 +97,19 @@ void SetDeclaredEncoding(pugi::xml_document& document, const char* encoding) {
   enc = encoding;
 }
 
+// pugixml writes a carriage return in text as it is, and a reader's line-end
+// handling would turn it into a line feed; a reference comes back as itself.
+// The markup's own line ends are LF and the library escapes attribute values
+// itself, so every raw CR reaching this writer belongs to a value.
 struct StringWriter : pugi::xml_writer {
   std::string out;
   void write(const void* data, size_t size) override {
-    out.append(static_cast<const char*>(data), size);
+    std::string_view rest(static_cast<const char*>(data), size);
+    for (size_t cr; (cr = rest.find('\r')) != std::string_view::npos; rest.remove_prefix(cr + 1)) {
+      out.append(rest.substr(0, cr));
+      out.append("&#13;");
+    }
+    out.append(rest);
   }
 };
 

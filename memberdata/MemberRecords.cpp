@@ -17,7 +17,13 @@ void TMemberUserInfoList_ZEL::Insert(int index, TMemberUserInfoRecord_ZEL* item)
 }
 
 TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::Extract(TMemberUserInfoRecord_ZEL* item) {
-  return AsMember(TList::Extract(item));
+  // A null entry is no record and has no owner; take out one, as TList does.
+  if (item == nullptr) return AsMember(TList::Extract(nullptr));
+  // The caller becomes the record's only owner, so no occurrence may stay
+  // behind for the list to free later. Each removal counts down in Notify.
+  TMemberUserInfoRecord_ZEL* found = nullptr;
+  while (TList::Extract(item) != nullptr) found = item;
+  return found;
 }
 
 int TMemberUserInfoList_ZEL::Remove(TMemberUserInfoRecord_ZEL* item) { return TList::Remove(item); }

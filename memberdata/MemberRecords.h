@@ -11,7 +11,8 @@
 //    list's destruction) is freed; one that leaves by Extract is handed to
 //    the caller, who then owns it. Add/Insert take over the very record passed
 //    (heap-allocated with new). A record held twice is freed when its last
-//    occurrence is deleted; Extract hands out only that one occurrence.
+//    occurrence is deleted; Extract takes out every occurrence, so the list
+//    keeps none it could free later.
 //  - TTicketInfoRecordList_VRISK owns nothing: the host creates and frees the
 //    ticket records.
 // Out-of-range indexes, and First/Last on an empty list, raise EListError and
@@ -175,8 +176,10 @@ class TMemberUserInfoList_ZEL : public TList {
 
   int Add(TMemberUserInfoRecord_ZEL* item);
   void Insert(int index, TMemberUserInfoRecord_ZEL* item);  // 0..Count; Count appends
-  // Takes the first occurrence of that very record out without freeing it;
-  // nullptr (and no change) when it is not in the list.
+  // Takes every occurrence of that very record out without freeing it (each
+  // notified lnExtracted) and returns it, now owned by the caller alone;
+  // nullptr (and no change) when it is not in the list. Extract(nullptr)
+  // takes out the first null entry, if any, and returns nullptr.
   TMemberUserInfoRecord_ZEL* Extract(TMemberUserInfoRecord_ZEL* item);
   // Deletes and frees the first occurrence; its former index, or -1.
   int Remove(TMemberUserInfoRecord_ZEL* item);

@@ -126,6 +126,56 @@ TEST_F(ConsumeDocument, EscapesMarkupAndKeepsEmptyValues) {
   ASSERT_TRUE(root.child("Consume").child("CL_CostSum"));
 }
 
+// A value must come back from both texts as written: a carriage return as
+// itself (a raw one would reach the reader as a line feed), tab and line
+// feed unchanged, and the control characters XML 1.0 cannot carry dropped,
+// neither raw nor as references, which strict readers refuse.
+TEST_F(ConsumeDocument, ControlCharactersInValuesKeepBothTextsWellFormed) {
+  struct Case {
+    std::string value;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"a\rb", "a\rb"},
+      {"a\r\nb\r", "a\r\nb\r"},
+      {"a\tb", "a\tb"},
+      {"a\nb", "a\nb"},
+      {std::string("a\0b", 3), "ab"},
+      {"a\x01\x08z", "az"},
+      {"a\x0B\x0Cz", "az"},
+      {"a\x0E\x1Fz", "az"},
+      {"\x1B" + Gbk("张") + "\x07", Gbk("张")},
+  };
+  // Every control character left in the markup is a raw tab or line feed,
+  // and the only character reference is the carriage return's.
+  const auto wellFormed = [](const std::string& markup) {
+    for (size_t i = 0; i < markup.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(markup[i]);
+      if (c < 0x20 && c != '\t' && c != '\n') return false;
+      if (markup.compare(i, 2, "&#") == 0 && markup.compare(i, 5, "&#13;") != 0) return false;
+    }
+    return true;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.value));
+    TTicketInfoRecordList_VRISK tickets;
+    TTicketInfoRecord_VRISK ticket{c.value, "", "", ""};
+    tickets.Add(&ticket);
+    TMemberInfoRecord_VRISK r = Named(&tickets);
+    r.MC_PostMemo = c.value;
+    const std::string text = quorl::Utf16ToUtf8(dm_.SaveToXmlString(r));
+    const std::string file = quorl::GbkToUtf8(quorl::test::ReadFileBytes(PrintFile()));
+    for (const std::string& markup : {text, file}) {
+      EXPECT_TRUE(wellFormed(markup)) << testing::PrintToString(markup);
+      pugi::xml_document doc;
+      pugi::xml_node root = ParseRoot(doc, markup);
+      EXPECT_EQ(std::string(root.child_value("MC_PostMemo")), quorl::GbkToUtf8(c.expected));
+      EXPECT_EQ(std::string(root.child("Consume").child_value("CL_PriceLevel")),
+                quorl::GbkToUtf8(c.expected));
+    }
+  }
+}
+
 TEST_F(ConsumeDocument, PrintFileIsGbkDeclaredGb2312WithTheSameContent) {
   TMemberInfoRecord_VRISK r = Named(&tickets_);
   r.MC_UserName = Gbk("张三");

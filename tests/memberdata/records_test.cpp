@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "memberdata/uCoreMemberSysErrorRes_ZEL.h"
@@ -135,6 +136,42 @@ TEST(MemberUserInfoList, ExtractHandsTheRecordToTheCaller) {
   EXPECT_EQ(other.Extract(stranger), nullptr);
   EXPECT_EQ(other.Count(), 1);
   delete stranger;
+}
+
+// Records every notification, so a test sees how a record left the list.
+class NotifyRecordingList : public TMemberUserInfoList_ZEL {
+ public:
+  std::vector<std::pair<void*, TListNotification>> seen;
+
+ protected:
+  void Notify(void* item, TListNotification action) override {
+    seen.emplace_back(item, action);
+    TMemberUserInfoList_ZEL::Notify(item, action);
+  }
+};
+
+// The caller must become the only owner: an occurrence left behind would be
+// freed again by the list (the sanitizer build turns that into a failure).
+TEST(MemberUserInfoList, ExtractTakesEveryOccurrenceOfARecordHeldTwice) {
+  ForgetFreed();
+  auto list = std::make_unique<NotifyRecordingList>();
+  auto recs = Fill(*list, {"1", "2"});
+  list->Add(recs[0]);  // recs[0] at 0 and 2
+  list->seen.clear();
+  TMemberUserInfoRecord_ZEL* out = list->Extract(recs[0]);
+  ASSERT_EQ(out, recs[0]);
+  ASSERT_EQ(list->IndexOf(out), -1);  // else deleting it below would be a double free
+  EXPECT_EQ(list->Count(), 1);
+  EXPECT_EQ(Items(*list), std::vector{recs[1]});
+  EXPECT_EQ(list->seen, (std::vector<std::pair<void*, TListNotification>>{
+                            {out, TListNotification::lnExtracted},
+                            {out, TListNotification::lnExtracted}}));
+  EXPECT_FALSE(WasFreed(out));
+  delete out;
+  ForgetFreed();
+  list.reset();
+  EXPECT_FALSE(WasFreed(out));
+  EXPECT_TRUE(WasFreed(recs[1]));
 }
 
 TEST(MemberUserInfoList, SetItemsFreesTheReplacedRecordOnly) {
