@@ -86,4 +86,10 @@ void SetDatabaseOpener(DatabaseOpener opener);
 // The SQLite opener itself, for callers that want it whatever is installed.
 std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& location);
 
+// What an existing SQLite file at utf8Path holds, found read-only: the file is
+// never created or written. kUnknown when it cannot be told (missing,
+// locked, unreadable, damaged): the real open reports those.
+enum class SqliteFileState { kHasTable, kNoTable, kNotSqlite, kUnknown };
+SqliteFileState ProbeSqliteFile(const std::string& utf8Path, const std::string& table);
+
 }  // namespace quorl

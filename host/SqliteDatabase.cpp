@@ -199,4 +199,25 @@ std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& locati
   return std::make_unique<SqliteConnection>(location);
 }
 
+SqliteFileState ProbeSqliteFile(const std::string& utf8Path, const std::string& table) {
+  sqlite3* db = nullptr;
+  SqliteFileState result = SqliteFileState::kUnknown;
+  if (sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                                -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW)
+      result = SqliteFileState::kHasTable;
+    else if (rc == SQLITE_DONE)
+      result = SqliteFileState::kNoTable;
+    else if ((rc & 0xff) == SQLITE_NOTADB)
+      result = SqliteFileState::kNotSqlite;
+    sqlite3_finalize(stmt);
+  }
+  sqlite3_close(db);
+  return result;
+}
+
 }  // namespace quorl

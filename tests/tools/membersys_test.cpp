@@ -111,6 +111,7 @@ TEST_F(Membersys, WrongCommandLinesFailWithOneLine) {
       {"post-htk", "card_no=1"},
       {"addresses", "--wsdl", "x"},
       {"addresses", "--set", "G"},
+      {"addresses", "--use", "G\nX=1"},
       {"report", "G01", "1001", "2024-01-01"},
   };
   for (const auto& args : cases) {
@@ -198,6 +199,54 @@ TEST_F(Membersys, DefaultDatabaseLiesInTheApplicationDirectory) {
   const Result r = Run({"--app-dir", dir_, "init-db"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(std::filesystem::exists(dir_ + "/membersys.db"));
+}
+
+TEST_F(Membersys, CommandsBeforeInitDbNameTheFileAndLeaveItAsItWas) {
+  const std::string db = dir_ + "/membersys.db";  // the default, in the application directory
+  const std::string initDb = " (run 'membersys init-db' first)\n";
+  const std::string notInitialised = "membersys: host database " + db + " is not initialised" + initDb;
+  const std::vector<Args> commands = {
+      {"addresses"}, {"types"}, {"hello"}, {"lookup", "Y"}, {"report", "G01", "1001", "", ""},
+      {"post-order", "W1", "1001"}, {"print"}, {"htk", "cards", "K", "P"}};
+  struct State {
+    const char* what;
+    std::function<void()> make;
+    std::string err;
+  };
+  const State states[] = {
+      {"missing", [] {}, "membersys: no host database at " + db + initDb},
+      {"empty", [&] { WriteFile("membersys.db", ""); }, notInitialised},
+      {"other tables", [&] { quorl::ExecuteSqlScript(db, "CREATE TABLE T (X)"); }, notInitialised},
+      // init-db would fail on it too, so it is not suggested.
+      {"no SQLite", [&] { WriteFile("membersys.db", "[LICENSE]\nSERIAL=42\n"); },
+       "membersys: " + db + " is not an SQLite database (check --db)\n"},
+  };
+  for (const State& state : states) {
+    std::filesystem::remove(db);
+    state.make();
+    const bool existed = std::filesystem::exists(db);
+    const std::string before = existed ? ReadFile(db) : "";
+    for (Args args : commands) {
+      args.insert(args.begin(), {"--app-dir", dir_});
+      const Result r = Run(args);
+      EXPECT_EQ(r.exitCode, 1) << state.what << ' ' << args[2];
+      EXPECT_EQ(r.out, "") << state.what << ' ' << args[2];
+      EXPECT_EQ(r.err, state.err) << state.what << ' ' << args[2];
+      EXPECT_EQ(std::filesystem::exists(db), existed) << state.what << ' ' << args[2];
+      if (existed) {
+        EXPECT_EQ(ReadFile(db), before) << state.what << ' ' << args[2];
+      }
+    }
+  }
+
+  std::filesystem::remove(db);
+  WriteFile("membersys.db", "");
+  ASSERT_EQ(Run({"--app-dir", dir_, "init-db"}).exitCode, 0);
+  for (const Args& args : std::vector<Args>{{"addresses"}, {"types"}, {"hello"}, {"lookup", "Y"}}) {
+    Args here = {"--app-dir", dir_};
+    here.insert(here.end(), args.begin(), args.end());
+    EXPECT_EQ(Run(here).exitCode, 0) << args[0];
+  }
 }
 
 TEST_F(Membersys, DatabaseErrorsAreOneLineAndNonZero) {

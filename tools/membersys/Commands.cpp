@@ -22,6 +22,10 @@ CLI::App* CommandTable::Add(std::string_view name, std::string_view summary, std
   return sub;
 }
 
+void CommandTable::RunsWithoutHostDatabase(const CLI::App* command) {
+  entries_.at(command).needsHostDatabase = false;
+}
+
 const CommandTable::Entry* CommandTable::Chosen() const {
   const Entry* chosen = nullptr;
   const CLI::App* app = &program_;

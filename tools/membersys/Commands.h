@@ -56,10 +56,17 @@ class CommandTable {
   CLI::App* Add(std::string_view name, std::string_view summary, std::string help, CommandAction action,
                 CLI::App* parent = nullptr);
 
+  // Marks a subcommand added here as one that runs without the host database
+  // (it creates the database, or never opens it).
+  void RunsWithoutHostDatabase(const CLI::App* command);
+
   struct Entry {
     std::string summary;
     std::string help;
     CommandAction action;
+    // Set for a command that opens the host database: the program refuses to
+    // run it on a missing or uninitialised file, which SQLite would create.
+    bool needsHostDatabase = true;
   };
   // The program's own subcommands in the order added (for the program's help).
   const std::vector<std::pair<std::string, std::string>>& Summaries() const { return summaries_; }
@@ -90,6 +97,13 @@ std::string ToOutput(const std::string& gbk);
 std::string ToOutput(const std::u16string& utf16);
 std::string ToHost(const std::string& utf8);
 std::u16string ToWide(const std::string& utf8);
+
+// Why the host database at dbPath (UTF-8) cannot serve a command, as one line
+// naming the file: missing, empty, an SQLite file without the host tables, or
+// no SQLite file. Empty when it looks usable or cannot be judged (unreadable,
+// locked, a folder); opening it then reports the error. Creates and changes
+// nothing. (HostDatabaseCheck.cpp)
+std::string HostDatabaseProblem(const std::string& dbPath);
 
 // Prints "true" or "false" for a Boolean operation's answer.
 void PrintBoolean(Session& session, bool value);

@@ -167,14 +167,19 @@ struct AddressesArgs {
   CLI::Option* keyOption = nullptr;
 };
 
+// Run while the command line is parsed, so a wrong one is reported as such
+// before the host database is looked at.
+void CheckAddressesArgs(const AddressesArgs& args) {
+  if (args.useOption->count() > 0) CheckCode("--use: the address type", args.use);
+  if (!args.set.empty()) CheckCode("--set: the address type", args.set.at(0));
+}
+
 int RunAddresses(Session& session, const AddressesArgs& args) {
   const bool use = args.useOption->count() > 0;
-  if (use) CheckCode("--use: the address type", args.use);
   if (!args.set.empty()) {
     AddressRow row;
     row.type = args.set.at(0);
     row.soapUrl = args.set.at(1);
-    CheckCode("--set: the address type", row.type);
     if (args.wsdlOption->count() > 0) row.wsdlUrl = args.wsdl;
     if (args.commercialOption->count() > 0) row.commercial = args.commercial;
     if (args.keyOption->count() > 0) row.key = args.key;
@@ -237,6 +242,7 @@ void AddConfigCommands(CommandTable& table) {
   addresses->wsdlOption = a->add_option("--wsdl", addresses->wsdl)->needs(set);
   addresses->commercialOption = a->add_option("--commercial", addresses->commercial)->needs(set);
   addresses->keyOption = a->add_option("--key", addresses->key)->needs(set);
+  a->callback([addresses] { CheckAddressesArgs(*addresses); });
 
   table.Add("types", "print the customer types and the node's certificate types",
             "usage: membersys [global options] types\n"

@@ -41,6 +41,7 @@ void AddDbCommands(CommandTable& table) {
                 "  --seed   also add the demo rows (nodes, addresses, certificate types, members)\n",
                 [seed](Session& s) { return RunInitDb(s, *seed); });
   c->add_flag("--seed", *seed);
+  table.RunsWithoutHostDatabase(c);
 }
 
 }  // namespace quorl::membersys

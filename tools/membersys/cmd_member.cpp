@@ -226,7 +226,8 @@ void AddMemberCommands(CommandTable& table) {
   CLI::App* h = table.Add("hello", "print the agent's greeting (touches no back end)",
                           "usage: membersys [global options] hello [TEXT]\n"
                           "\n"
-                          "Creates an agent and prints the answer of its Hello operation.\n",
+                          "Creates an agent and prints the answer of its Hello operation. Needs the\n"
+                          "host database: creating an agent reads the service addresses.\n",
                           [helloText](Session& s) { return RunHello(s, *helloText); });
   h->add_option("TEXT", *helloText);
 

@@ -212,11 +212,16 @@ struct PostHtkArgs {
   PostFlags flags;
 };
 
-int RunPostHtk(Session& session, const PostHtkArgs& args) {
+// Run while the command line is parsed, so a wrong one is reported as such
+// before the host database is looked at.
+void CheckPostHtkLines(const PostHtkArgs& args) {
   if (args.lines.size() < 2)
     throw UsageError(
         "post-htk: the first two lines are the agent's (sbs_id, store_id): give them, e.g. as 'sbs_id=' "
         "'store_id=', before the method's lines");
+}
+
+int RunPostHtk(Session& session, const PostHtkArgs& args) {
   TStringList lines;
   for (const std::string& line : args.lines) lines.Add(ToHost(line));
   const quorl::IntfPtr<IMemberSysAgent_ZEL> agent = MemberSysAgentIntf();
@@ -332,6 +337,7 @@ void AddPostCommands(CommandTable& table) {
                            "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance\n",
                            [htk](Session& s) { return RunPostHtk(s, *htk); });
   ph->add_option("LINE", htk->lines)->required();
+  ph->callback([htk] { CheckPostHtkLines(*htk); });
   AddPostFlags(ph, htk->flags);
 
   auto check = std::make_shared<CheckArgs>();

@@ -92,6 +92,7 @@ void AddPrintCommands(CommandTable& table) {
                           "                beside this program (the build's bin/ folder)\n",
                           [from](Session& s) { return RunInstallPrint(s, *from); });
   i->add_option("--from", *from);
+  table.RunsWithoutHostDatabase(i);
 }
 
 }  // namespace quorl::membersys

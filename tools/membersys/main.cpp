@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 
 #include "agent/PackageUnits.h"
@@ -149,6 +150,12 @@ int Run(int argc, char** argv) {
   // file from the application directory.
   if (!options.appDir.empty()) quorl::SetApplicationDirectory(options.appDir);
   if (db->count() == 0) options.dbPath = quorl::ApplicationDirectory() + "membersys.db";
+  // Before the package opens it: SQLite would create a missing file, and the
+  // command would then fail on a missing table with an empty file left behind.
+  if (command->needsHostDatabase) {
+    if (const std::string problem = quorl::membersys::HostDatabaseProblem(options.dbPath); !problem.empty())
+      throw std::runtime_error(problem);
+  }
   quorl::SetHostSession(quorl::MakeContextString(
       quorl::Utf8ToGbk(options.node), quorl::Utf8ToGbk(options.group), quorl::Utf8ToGbk(options.dbPath)));
   quorl::SetWarningHandler([](const std::string& message, const std::string& caption) {
