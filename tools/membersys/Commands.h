@@ -14,6 +14,7 @@
 namespace CLI {
 class App;
 }
+struct TQueryUserInfoConditionRecord_ZEL;
 
 namespace quorl::membersys {
 
@@ -87,6 +88,7 @@ void AddHtkCommands(CommandTable& table);     // cmd_htk.cpp
 void AddMemberCommands(CommandTable& table);  // cmd_member.cpp
 void AddPostCommands(CommandTable& table);    // cmd_post.cpp
 void AddPrintCommands(CommandTable& table);   // cmd_print.cpp
+void AddSwipeCommands(CommandTable& table);   // cmd_swipe.cpp
 
 // Adds every group's subcommands, in table order.
 void AddAllCommands(CommandTable& table);
@@ -104,6 +106,12 @@ std::u16string ToWide(const std::string& utf8);
 // locked, a folder); opening it then reports the error. Creates and changes
 // nothing. (HostDatabaseCheck.cpp)
 std::string HostDatabaseProblem(const std::string& dbPath);
+
+// GetUserInfo through a new agent in the back end mode names, printed as
+// 'lookup' prints it (aligned columns, or JSON). Raises for an unknown mode.
+// (cmd_member.cpp)
+int PrintMemberLookup(Session& session, const TQueryUserInfoConditionRecord_ZEL& condition,
+                      const std::string& mode, bool json);
 
 // Prints "true" or "false" for a Boolean operation's answer.
 void PrintBoolean(Session& session, bool value);

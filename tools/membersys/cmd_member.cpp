@@ -115,10 +115,16 @@ int RunLookup(Session& session, const LookupArgs& args) {
     else
       condition.*kCriteria[i].skip = true;
   }
+  return PrintMemberLookup(session, condition, args.mode, args.json);
+}
+
+}  // namespace
+
+int PrintMemberLookup(Session& session, const Condition& condition, const std::string& mode, bool json) {
   const quorl::IntfPtr<IMemberSysAgent_ZEL> agent = MemberSysAgentIntf();
-  const std::unique_ptr<TMemberUserInfoList_ZEL> members(agent->GetUserInfo(condition, ToHost(args.mode)));
+  const std::unique_ptr<TMemberUserInfoList_ZEL> members(agent->GetUserInfo(condition, ToHost(mode)));
   if (!members)
-    throw std::runtime_error("lookup: unknown connection mode '" + args.mode +
+    throw std::runtime_error("lookup: unknown connection mode '" + mode +
                              "' (Y the host's member accounts, N the web service, H the platform)");
   Table table;
   for (const Column& c : MemberColumns()) table.header.push_back(c.name);
@@ -128,9 +134,11 @@ int RunLookup(Session& session, const LookupArgs& args) {
     for (const Column& c : MemberColumns()) row.push_back(c.read(*m));
     table.rows.push_back(std::move(row));
   }
-  PrintTable(session.out, table, args.json);
+  PrintTable(session.out, table, json);
   return 0;
 }
+
+namespace {
 
 // The check-ticket document's values under their XML names, in property order.
 using DataitemGetter = std::u16string (IXMLDataitemType::*)();
