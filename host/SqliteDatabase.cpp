@@ -124,7 +124,8 @@ class SqliteConnection : public quorl::DatabaseConnection {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     try {
-      ExecuteScript("PRAGMA foreign_keys = ON");
+      // WAL lets other tills read while one posts; the mode stays with the file.
+      ExecuteScript("PRAGMA journal_mode = WAL; PRAGMA foreign_keys = ON");
     } catch (...) {
       sqlite3_close(db_);
       throw;

@@ -12,6 +12,7 @@ packages=(
   locales
   qt6-base-dev libgl-dev fonts-wqy-microhei libcli11-dev
   poppler-utils cups-client
+  postgresql libpq-dev
 )
 
 missing=()
