@@ -241,7 +241,7 @@ Outcome RunEngine(const std::string& name, const std::string& location, int till
   const int total = tills * purchases;
   std::printf("%-10s %d purchases by %d tills in %.2f s: %.0f purchases/s\n", name.c_str(), total, tills,
               outcome.seconds, total / outcome.seconds);
-  std::printf("           %d orders posted, %d refused for lack of money, %d posted by two tills at once, "
+  std::printf("           %d orders posted, %d refused for lack of money, %d shared by two tills, "
               "%zu rows charged, %d cards run dry: %s\n",
               posted, refused, shared, charged.size(), dry, failures == 0 ? "all checks passed" : "CHECKS FAILED");
   outcome.ok = outcome.ok && failures == 0;

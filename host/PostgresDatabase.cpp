@@ -260,9 +260,16 @@ std::vector<std::string> SelectListNames(std::string_view sql, const std::vector
 
 // ---------------------------------------------------------------------------
 
-std::string Trimmed(std::string s) {
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-  return s;
+// libpq's messages run over several indented lines; a till shows one.
+std::string Trimmed(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    const bool blank = c == '\n' || c == '\r' || c == '\t' || c == ' ';
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
 }
 
 struct ResultDeleter {
