@@ -107,7 +107,9 @@ class PgCluster {
                "run scripts/setup.sh";
       return;
     }
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorl-pg-XXXXXX").string();
+    // Always /tmp: the server's account must reach the folder (a TMPDIR under
+    // /root would not do), and a socket path must stay under 108 bytes.
+    std::string pattern = "/tmp/quorl-pg-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
       error_ = "cannot create a temporary folder for the PostgreSQL cluster";
       return;
@@ -125,7 +127,8 @@ class PgCluster {
         std::filesystem::remove_all(dir_);
         return;
       }
-      asUser_ = "runuser -u postgres -- ";
+      asUser_ = std::filesystem::exists("/usr/sbin/runuser") ? "/usr/sbin/runuser -u postgres -- "
+                                                              : "runuser -u postgres -- ";
     }
     const std::string pgCtl = asUser_ + bin + "/pg_ctl -D " + dir_ + "/data";
     StartWatchdog(pgCtl + " -m immediate stop >/dev/null 2>&1; rm -rf " + dir_);

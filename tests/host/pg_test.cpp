@@ -219,20 +219,30 @@ TEST_P(BothEngines, PostingRulesHold) {
   EXPECT_EQ(db.Consumptions(), "3");
 }
 
-// Four tills post the same orders at once: each is charged once and every
-// till is told it is posted.
+// Four tills post the same orders at once, each order taking all the money
+// of its card: each is charged once and every till is told it is posted
+// (not refused because it saw the balance after another till's charge).
 TEST_P(BothEngines, AnOrderPostedByTillsAtOnceIsChargedOnce) {
   EngineDb db(GetParam());
+  constexpr int kOrders = 30;
+  std::string cards;
+  for (int i = 0; i < kOrders; ++i)
+    cards += "INSERT INTO QUORL_MEMBER_CARD (MEMBER_CARD_NO, MEMBER_ID, BALANCE_CENTS) VALUES ('77" +
+             std::to_string(100 + i) + "', 2003, 100);";
+  quorl::ExecuteSqlScript(db.Location(), cards);
   std::atomic<int> posted{0};
   RunTills(4, [&](int) {
     TCAMemberAccount account;
-    for (int i = 0; i < 10; ++i)
-      posted += account.ComsumeInfoPost(Packet({{"R" + std::to_string(i), "8800000004", "", "1"}}), "1", db.Context());
+    for (int i = 0; i < kOrders; ++i) {
+      const std::string card = "77" + std::to_string(100 + i);
+      posted += account.ComsumeInfoPost(Packet({{"R" + std::to_string(i), card, "", "1"}}), "1", db.Context());
+    }
     posted += account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240102000003", "1");
   });
-  EXPECT_EQ(posted.load(), 44);
-  EXPECT_EQ(db.Consumptions(), "11");
-  EXPECT_EQ(db.Balance("8800000004"), "87000");  // 1000.00 - 10 x 1.00 - 120.00
+  EXPECT_EQ(posted.load(), 4 * (kOrders + 1));
+  EXPECT_EQ(db.Consumptions(), std::to_string(kOrders + 1));
+  EXPECT_EQ(db.Scalar("SELECT sum(BALANCE_CENTS) FROM QUORL_MEMBER_CARD WHERE MEMBER_CARD_NO LIKE '77%'"), "0");
+  EXPECT_EQ(db.Balance("8800000004"), "88000");  // 1000.00 - 120.00
 }
 
 // Four tills race for the last 12.50 on one card in steps of 1.00: twelve
