@@ -1,8 +1,10 @@
 // The database seam of the host services. Everything above it talks to one
-// DatabaseConnection; the real one is SQLite (a file path as location), and
-// tests install a fake through SetDatabaseOpener.
+// DatabaseConnection: SQLite for a till of its own (a file path as location),
+// PostgreSQL for a site whose tills share one server (a connection string as
+// location). Tests install a fake through SetDatabaseOpener.
 //
-// SQL text, text values and column names cross this seam as UTF-8. Errors are
+// SQL text, text values and column names cross this seam as UTF-8, in the
+// SQLite dialect that both engines read (? parameters). Errors are
 // EDatabaseError whose message is the database's own, converted to GBK.
 #pragma once
 
@@ -13,7 +15,17 @@
 #include <variant>
 #include <vector>
 
+#include "platform/Exception.h"
+
 namespace quorl {
+
+// Another connection's transaction got in the way (a deadlock or a
+// serialization failure): this one was rolled back and may simply run again.
+class EDatabaseConflict : public EDatabaseError {
+  using EDatabaseError::EDatabaseError;
+};
+
+enum class SqlDialect { kSqlite, kPostgres };
 
 // One cell or parameter: null, integer, real or UTF-8 text.
 using DbValue = std::variant<std::monostate, int64_t, double, std::string>;
@@ -47,11 +59,16 @@ class DatabaseConnection {
   // Runs a script of several statements separated by ';', without parameters.
   virtual void ExecuteScript(const std::string& utf8Script) = 0;
 
-  // Transactions. Begin takes the write lock at once, so two tills posting to
-  // one file serialize rather than fail half-way.
+  // Transactions. On SQLite, Begin takes the write lock at once, so two tills
+  // posting to one file serialize rather than fail half-way; on PostgreSQL
+  // tills run side by side and the statements themselves must not rely on
+  // what they read earlier (see MemberAccount.cpp).
   virtual void Begin() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
+
+  // Which engine answers: the few statements that differ (schema) pick theirs.
+  virtual SqlDialect Dialect() const { return SqlDialect::kSqlite; }
 };
 
 // Rolls back on destruction unless Commit() was called.
@@ -75,9 +92,10 @@ class Transaction {
 using DatabaseOpener = std::function<std::unique_ptr<DatabaseConnection>(const std::string& location)>;
 
 // Opens the database at location (8-bit GBK text, as the context string
-// carries it) through the installed opener; by default SQLite, with a busy
-// timeout and foreign keys on. The file is created when missing. Raises
-// EDatabaseError when it cannot be opened.
+// carries it) through the installed opener. By default a PostgreSQL location
+// (IsPostgresLocation) connects to that server; anything else is an SQLite
+// file, opened in WAL mode with a busy timeout and foreign keys on and created
+// when missing. Raises EDatabaseError when it cannot be opened.
 std::unique_ptr<DatabaseConnection> OpenDatabase(const std::string& location);
 
 // Installs another opener; an empty one restores SQLite.
@@ -85,6 +103,23 @@ void SetDatabaseOpener(DatabaseOpener opener);
 
 // The SQLite opener itself, for callers that want it whatever is installed.
 std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& location);
+
+// True for a PostgreSQL connection string: a postgresql:// (or postgres://)
+// URI, or key=value pairs naming dbname= or host=. Anything else is a path.
+bool IsPostgresLocation(const std::string& location);
+
+// The PostgreSQL opener: connects (10 s time-out unless the location sets
+// connect_timeout), text in UTF-8. Error messages never repeat a password
+// the location holds.
+std::unique_ptr<DatabaseConnection> OpenPostgresDatabase(const std::string& location);
+
+// The location with any password replaced by "***", for messages.
+std::string RedactLocation(const std::string& location);
+
+// Whether the server at location answers and has the table (in the
+// connection's search path). kUnreachable sets *error to the reason.
+enum class ServerState { kHasTable, kNoTable, kUnreachable };
+ServerState ProbePostgresDatabase(const std::string& location, const std::string& table, std::string* error);
 
 // What an existing SQLite file at utf8Path holds, found read-only: the file is
 // never created or written. kUnknown when it cannot be told (missing,

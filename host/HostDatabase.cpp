@@ -20,6 +20,11 @@ const std::string& HostSchemaSql() {
   return text;
 }
 
+const std::string& HostPostgresSchemaSql() {
+  static const std::string text(detail::kHostSchemaPgSql);
+  return text;
+}
+
 const std::string& HostSeedSql() {
   static const std::string text(detail::kHostSeedSql);
   return text;
@@ -28,7 +33,7 @@ const std::string& HostSeedSql() {
 void CreateHostDatabase(const std::string& path, bool seed) {
   std::unique_ptr<DatabaseConnection> db = OpenDatabase(path);
   Transaction tx(*db);
-  db->ExecuteScript(HostSchemaSql());
+  db->ExecuteScript(db->Dialect() == SqlDialect::kPostgres ? HostPostgresSchemaSql() : HostSchemaSql());
   if (seed && db->Query(kSeedMarkerQuery).rows.empty()) {
     db->ExecuteScript(HostSeedSql());
     db->Execute(kSeedMarkerInsert, {});

@@ -1,14 +1,16 @@
-// Creating a host database: the schema of host/schema.sql and, on request,
-// the demo data of host/seed.sql, both built into the library.
+// Creating a host database: the schema of host/schema.sql (SQLite) or
+// host/schema-pg.sql (PostgreSQL) and, on request, the demo data of
+// host/seed.sql, all built into the library.
 #pragma once
 
 #include <string>
 
 namespace quorl {
 
-// Creates the tables at path (8-bit GBK; the file is created when missing)
-// and, when seed is set, adds the demo rows. Idempotent: running it again on
-// the same file changes nothing and does not fail. Raises EDatabaseError.
+// Creates the tables at path (8-bit GBK; an SQLite file is created when
+// missing, a PostgreSQL database must exist) and, when seed is set, adds the
+// demo rows. Idempotent: running it again on the same database changes
+// nothing and does not fail. Raises EDatabaseError.
 void CreateHostDatabase(const std::string& path, bool seed);
 
 // Runs a UTF-8 SQL script (several statements) against the database at path
@@ -16,8 +18,9 @@ void CreateHostDatabase(const std::string& path, bool seed);
 // message; nothing of the script is kept then.
 void ExecuteSqlScript(const std::string& path, const std::string& utf8Script);
 
-// The built-in scripts, UTF-8.
+// The built-in scripts, UTF-8. HostSchemaSql is SQLite's; the seed suits both.
 const std::string& HostSchemaSql();
+const std::string& HostPostgresSchemaSql();
 const std::string& HostSeedSql();
 
 }  // namespace quorl

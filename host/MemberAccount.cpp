@@ -145,15 +145,19 @@ int64_t IntOf(const DbValue& v) {
   return 0;
 }
 
-// Charges one consumption inside the caller's transaction. Reads the card
-// after earlier rows of the same transaction were charged, so two rows on
-// one card are checked against what is left.
+// Charges one consumption inside the caller's transaction. Other tills may
+// post at the same moment (on PostgreSQL they are not serialized), so nothing
+// read here is trusted at write time: the order code is claimed by inserting
+// its row (the key makes a second till wait for the first and then find it),
+// and the charge is a conditional update that the database re-checks against
+// the card as it is when the update runs. A refusal after the claim leaves the
+// caller to roll the claim back with everything else.
 Outcome PostOne(quorl::DatabaseConnection& db, const Consumption& c, const std::string& operatorCode,
                 const char* source) {
   if (OrderStored(db, c.orderCode)) return Outcome::AlreadyPosted;
 
   static const std::string kCardQuery =
-      "SELECT c.MEMBER_CARD_NO, c.MEMBER_ID, c.BALANCE_CENTS, c.POINTS, c.CARD_STATUS, m.STATUS "
+      "SELECT c.MEMBER_CARD_NO, c.MEMBER_ID, c.CARD_STATUS, m.STATUS "
       "FROM QUORL_MEMBER_CARD c JOIN QUORL_MEMBER m ON m.MEMBER_ID = c.MEMBER_ID ";
   quorl::QueryResult card;
   if (!c.cardNo.empty()) {
@@ -168,19 +172,39 @@ Outcome PostOne(quorl::DatabaseConnection& db, const Consumption& c, const std::
   const std::string cardNo = TextOf(row[0]);
   const int64_t memberId = IntOf(row[1]);
   if (c.memberId && *c.memberId != memberId) return Outcome::Refused;
-  if (TextOf(row[4]) != kCardNormal || TextOf(row[5]) != kMemberValid) return Outcome::Refused;
-  if (IntOf(row[2]) < c.amountCents) return Outcome::Refused;
-  if (IntOf(row[3]) + c.points < 0) return Outcome::Refused;
+  if (TextOf(row[2]) != kCardNormal || TextOf(row[3]) != kMemberValid) return Outcome::Refused;
+  // The balance is judged only after the claim: the balance read above may
+  // already include another till's charge for this very order, which would
+  // make this till refuse an order that was in fact posted.
 
-  db.Execute(
-      "UPDATE QUORL_MEMBER_CARD SET BALANCE_CENTS = BALANCE_CENTS - ?, POINTS = POINTS + ?, "
-      "CONSUME_CENTS = CONSUME_CENTS + ? WHERE MEMBER_CARD_NO = ?",
-      {c.amountCents, c.points, c.amountCents, cardNo});
-  db.Execute(
+  const int64_t claimed = db.Execute(
       "INSERT INTO QUORL_CONSUMPTION (ORDER_CODE, MEMBER_CARD_NO, MEMBER_ID, AMOUNT_CENTS, POINTS, "
-      "OPERATOR_CODE, SOURCE) VALUES (?, ?, ?, ?, ?, ?, ?)",
+      "OPERATOR_CODE, SOURCE) VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (ORDER_CODE) DO NOTHING",
       {c.orderCode, cardNo, memberId, c.amountCents, c.points, operatorCode, std::string(source)});
-  return Outcome::Posted;
+  if (claimed == 0) return Outcome::AlreadyPosted;  // another till posted it meanwhile
+
+  const int64_t charged = db.Execute(
+      "UPDATE QUORL_MEMBER_CARD SET BALANCE_CENTS = BALANCE_CENTS - ?, POINTS = POINTS + ?, "
+      "CONSUME_CENTS = CONSUME_CENTS + ? "
+      "WHERE MEMBER_CARD_NO = ? AND CARD_STATUS = ? AND BALANCE_CENTS >= ? AND POINTS + ? >= 0",
+      {c.amountCents, c.points, c.amountCents, cardNo, std::string(kCardNormal), c.amountCents, c.points});
+  return charged == 1 ? Outcome::Posted : Outcome::Refused;
+}
+
+// Runs one posting transaction, again when the database reports that another
+// till's transaction got in the way (a deadlock between two packets that
+// touch the same cards in opposite order): that attempt was rolled back whole.
+constexpr int kPostingAttempts = 5;
+
+template <typename Body>
+int WithRetry(Body body) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return body();
+    } catch (const quorl::EDatabaseConflict&) {
+      if (attempt == kPostingAttempts) throw;
+    }
+  }
 }
 
 }  // namespace
@@ -224,11 +248,13 @@ int TCAMemberAccount::ComsumeInfoPost(const Variant& data, const std::string& te
   if (!ReadConsumptions(data, consumptions)) return 0;
 
   const std::string operatorCode = quorl::GbkToUtf8(text);
-  quorl::Transaction tx(*db);
-  for (const Consumption& c : consumptions)
-    if (PostOne(*db, c, operatorCode, "POST") == Outcome::Refused) return 0;
-  tx.Commit();
-  return 1;
+  return WithRetry([&] {
+    quorl::Transaction tx(*db);
+    for (const Consumption& c : consumptions)
+      if (PostOne(*db, c, operatorCode, "POST") == Outcome::Refused) return 0;
+    tx.Commit();
+    return 1;
+  });
 }
 
 int TCAMemberAccount::ComsumeInfoPost_OrderHandle(const std::string& context,
@@ -238,25 +264,26 @@ int TCAMemberAccount::ComsumeInfoPost_OrderHandle(const std::string& context,
   const std::string orderCode = quorl::GbkToUtf8(quorl::Trim(orderArg1));
   if (orderCode.empty()) return 0;
 
-  quorl::Transaction tx(*db);
-  const quorl::QueryResult pending = db->Query(
-      "SELECT MEMBER_CARD_NO, AMOUNT_CENTS, POINTS, STATE FROM QUORL_PENDING_ORDER WHERE ORDER_CODE = ?",
-      {orderCode});
-  if (pending.rows.empty()) {
-    // Posted some other way already: counts as posted, as a repeated post does.
-    if (OrderStored(*db, orderCode)) return 1;
-    return 0;
-  }
-  const auto& row = pending.rows[0];
-  if (TextOf(row[3]) != "P") return 1;  // done before
+  return WithRetry([&] {
+    quorl::Transaction tx(*db);
+    const quorl::QueryResult pending = db->Query(
+        "SELECT MEMBER_CARD_NO, AMOUNT_CENTS, POINTS, STATE FROM QUORL_PENDING_ORDER WHERE ORDER_CODE = ?",
+        {orderCode});
+    if (pending.rows.empty()) {
+      // Posted some other way already: counts as posted, as a repeated post does.
+      return OrderStored(*db, orderCode) ? 1 : 0;
+    }
+    const auto& row = pending.rows[0];
+    if (TextOf(row[3]) != "P") return 1;  // done before
 
-  Consumption c;
-  c.orderCode = orderCode;
-  c.cardNo = TextOf(row[0]);
-  c.amountCents = IntOf(row[1]);
-  c.points = IntOf(row[2]);
-  if (PostOne(*db, c, quorl::GbkToUtf8(orderArg2), "ORDER") == Outcome::Refused) return 0;
-  db->Execute("UPDATE QUORL_PENDING_ORDER SET STATE = 'D' WHERE ORDER_CODE = ?", {orderCode});
-  tx.Commit();
-  return 1;
+    Consumption c;
+    c.orderCode = orderCode;
+    c.cardNo = TextOf(row[0]);
+    c.amountCents = IntOf(row[1]);
+    c.points = IntOf(row[2]);
+    if (PostOne(*db, c, quorl::GbkToUtf8(orderArg2), "ORDER") == Outcome::Refused) return 0;
+    db->Execute("UPDATE QUORL_PENDING_ORDER SET STATE = 'D' WHERE ORDER_CODE = ?", {orderCode});
+    tx.Commit();
+    return 1;
+  });
 }

@@ -2,7 +2,9 @@
 // includes sqlite3.h.
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
+#include <thread>
 
 #include "host/Database.h"
 #include "platform/CodePage.h"
@@ -122,9 +124,12 @@ class SqliteConnection : public quorl::DatabaseConnection {
       throw EDatabaseError("Cannot open host database '" + location + "': " + quorl::Utf8ToGbk(msg));
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_handler(db_, WaitWhileBusy, this);
     try {
+      // WAL lets other tills read while one posts; the mode stays with the
+      // file, so it is set only once (setting it takes a lock).
       ExecuteScript("PRAGMA foreign_keys = ON");
+      if (!IsWal()) ExecuteScript("PRAGMA journal_mode = WAL");
     } catch (...) {
       sqlite3_close(db_);
       throw;
@@ -165,6 +170,24 @@ class SqliteConnection : public quorl::DatabaseConnection {
     return sqlite3_changes64(db_);
   }
 
+  // Polls every millisecond up to kBusyTimeoutMs. SQLite's own time-out
+  // sleeps up to 100 ms at a time, and with several tills posting a waiting
+  // till kept missing the moments the lock was free until it gave up.
+  static int WaitWhileBusy(void* self, int count) {
+    auto* conn = static_cast<SqliteConnection*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0) conn->busySince_ = now;
+    if (now - conn->busySince_ >= std::chrono::milliseconds(kBusyTimeoutMs)) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
+  }
+
+  bool IsWal() {
+    Statement stmt(db_, "PRAGMA journal_mode");
+    return stmt.Step() && sqlite3_column_text(stmt.get(), 0) != nullptr &&
+           std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0))) == "wal";
+  }
+
   void ExecuteScript(const std::string& utf8Script) override {
     char* err = nullptr;
     if (sqlite3_exec(db_, utf8Script.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
@@ -184,6 +207,7 @@ class SqliteConnection : public quorl::DatabaseConnection {
 
  private:
   sqlite3* db_ = nullptr;
+  std::chrono::steady_clock::time_point busySince_;
 };
 
 }  // namespace

@@ -13,6 +13,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-wqy-microhei libcli11-dev
   poppler-utils cups-client
   fonts-dejavu-core
+  postgresql libpq-dev
 )
 
 missing=()

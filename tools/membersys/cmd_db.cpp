@@ -6,8 +6,10 @@
 #include <string>
 
 #include "agent/TMemberSysAgentImpl_ZEL.h"
+#include "host/Database.h"
 #include "host/HostDatabase.h"
 #include "platform/Application.h"
+#include "platform/CodePage.h"
 #include "tools/membersys/Commands.h"
 
 namespace quorl::membersys {
@@ -18,10 +20,16 @@ int RunInitDb(Session& session, bool seed) {
   // Posting writes Print.xml into this folder and fails without it; the
   // package never creates it, the host's installation does.
   std::filesystem::create_directories(quorl::ApplicationDirectory() + quorl::kPrintFolderName);
-  const std::filesystem::path dbFolder = std::filesystem::path(session.options.dbPath).parent_path();
-  if (!dbFolder.empty()) std::filesystem::create_directories(dbFolder);
-  quorl::CreateHostDatabase(ToHost(session.options.dbPath), seed);
-  session.out << "database ready: " << session.options.dbPath << (seed ? " (demo data)" : "") << "\n";
+  const std::string location = ToHost(session.options.dbPath);
+  const bool server = quorl::IsPostgresLocation(location);
+  if (!server) {
+    const std::filesystem::path dbFolder = std::filesystem::path(session.options.dbPath).parent_path();
+    if (!dbFolder.empty()) std::filesystem::create_directories(dbFolder);
+  }
+  quorl::CreateHostDatabase(location, seed);
+  // A connection string may hold a password: it is not echoed.
+  const std::string shown = server ? quorl::GbkToUtf8(quorl::RedactLocation(location)) : session.options.dbPath;
+  session.out << "database ready: " << shown << (seed ? " (demo data)" : "") << "\n";
   return 0;
 }
 
@@ -34,8 +42,8 @@ void AddDbCommands(CommandTable& table) {
                 "usage: membersys [global options] init-db [--seed]\n"
                 "\n"
                 "Creates the host database tables in the --db file (created, with its folder,\n"
-                "when missing) and the print folder MemberPrint_vrisk/ in the application\n"
-                "directory.\n"
+                "when missing) or PostgreSQL database (which must exist), and the print\n"
+                "folder MemberPrint_vrisk/ in the application directory.\n"
                 "Running it again changes nothing.\n"
                 "\n"
                 "  --seed   also add the demo rows (nodes, addresses, certificate types, members)\n",
