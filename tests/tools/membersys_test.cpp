@@ -74,7 +74,7 @@ TEST_F(Membersys, HelpForTheProgramAndEachCommand) {
   const std::vector<std::string> commands = {
       "init-db", "addresses",     "types", "hello",         "lookup",     "member-info",
       "surplus", "surplus-image", "post",  "post-server",   "post-order", "post-htk",
-      "check",   "report",        "print", "install-print", "htk"};
+      "check",   "report",        "print", "install-print", "htk",         "swipe"};
   Result r = Run({"--help"});
   EXPECT_EQ(r.exitCode, 0);
   for (const char* word : {"--db", "--node", "--group", "--app-dir"})
