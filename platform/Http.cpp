@@ -121,10 +121,24 @@ std::string TIdHTTP::Get(const std::string& url) {
   return Exchange(std::move(request));
 }
 
+std::string TIdHTTP::ResponseHeader(std::string_view name) const {
+  const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  for (const auto& [n, v] : responseHeaders_) {
+    if (n.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < n.size() && same; ++i)
+      same = lower(static_cast<unsigned char>(n[i])) == lower(static_cast<unsigned char>(name[i]));
+    if (same) return v;
+  }
+  return {};
+}
+
 std::string TIdHTTP::Exchange(quorl::HttpRequest request) {
   responseCode_ = 0;
+  responseHeaders_.clear();
   quorl::HttpResponse response = transport_->Send(request);
   responseCode_ = response.status;
+  responseHeaders_ = std::move(response.headers);
   if (response.status >= 400) {
     std::string reason = CleanReason(response.reason);
     if (reason.empty()) reason = StandardReason(response.status);

@@ -83,12 +83,16 @@ class TIdHTTP {
   std::string Get(const std::string& url);
 
   int ResponseCode() const { return responseCode_; }
+  // A header of the last answer, error answers included (name compared
+  // ignoring ASCII case; the first of several wins); empty when absent.
+  std::string ResponseHeader(std::string_view name) const;
   quorl::HttpTransport& Transport() { return *transport_; }
 
  private:
   std::string Exchange(quorl::HttpRequest request);
   std::unique_ptr<quorl::HttpTransport> transport_;
   int responseCode_ = 0;
+  std::vector<std::pair<std::string, std::string>> responseHeaders_;
 };
 
 // Form encoding: letters, digits and "*-._" pass unchanged, a blank becomes

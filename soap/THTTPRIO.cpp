@@ -123,9 +123,10 @@ quorl::SoapValue THTTPRIO::Invoke(const TGUID& iid, size_t methodIndex,
     answer = Http().Post(url, request, "text/xml; charset=utf-8", headers);
   } catch (const EIdHTTPProtocolException& e) {
     // SOAP 1.1 sends faults with status 500; the fault is the real error.
-    SoapAnswerReader::RaiseIfFault(e.ErrorMessage());
+    SoapAnswerReader::RaiseIfFault(e.ErrorMessage(), Http().ResponseHeader("Content-Type"));
     throw;
   }
   return SoapAnswerReader::Read(std::move(answer), method,
-                                converter_.Has(SoapConvertOption::StrictAnswerTypes));
+                                converter_.Has(SoapConvertOption::StrictAnswerTypes),
+                                Http().ResponseHeader("Content-Type"));
 }

@@ -217,6 +217,72 @@ TEST_F(SoapClient, TextAnswerShapes) {
   }
 }
 
+// The same answer in the encodings services send: the XML declaration or the
+// HTTP charset names it; a byte-order mark beats both, the charset beats the
+// declaration.
+TEST_F(SoapClient, AnswersInOtherEncodingsAreDecoded) {
+  const std::string gbk = "\xBB\xE1\xD4\xB1";   // 会员
+  const std::string utf8 = "会员";
+  const auto body = [](const std::string& declaration, const std::string& text) {
+    std::string b = Answer("<r>" + text + "</r>");
+    return declaration.empty() ? b.substr(b.find("?>") + 2)
+                               : "<?xml version=\"1.0\" encoding=\"" + declaration + "\"?>" +
+                                     b.substr(b.find("?>") + 2);
+  };
+  struct Case {
+    const char* name;
+    std::string contentType;
+    std::string body;
+    std::u16string expected;
+  };
+  const std::vector<Case> cases = {
+      {"declared GBK", "text/xml", body("GBK", gbk), u"会员"},
+      {"declared gb2312, any case", "", body("gb2312", gbk), u"会员"},
+      {"charset only", "text/xml; charset=GBK", body("", gbk), u"会员"},
+      {"quoted charset", "text/xml;charset=\"cp936\"", body("", gbk), u"会员"},
+      {"GB18030 four-byte characters", "text/xml; charset=GB18030",
+       body("", gbk + "\x94\x39\xFC\x36\x81\x30\x89\x38" + "1"), u"会员??1"},
+      {"charset beats declaration (GBK bytes)", "text/xml; charset=GBK", body("UTF-8", gbk), u"会员"},
+      {"charset beats declaration (UTF-8 bytes)", "text/xml; charset=utf-8", body("GBK", utf8), u"会员"},
+      {"byte-order mark beats charset", "text/xml; charset=GBK", "\xEF\xBB\xBF" + body("GBK", utf8),
+       u"会员"},
+      {"declared ISO-8859-1", "text/xml", body("ISO-8859-1", "caf\xE9"), u"caf\u00E9"},
+      {"declared UTF-8", "text/xml; charset=UTF-8", body("UTF-8", utf8), u"会员"},
+  };
+  IntfPtr<TicketManage> svc = Bind();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    http.server.Respond(200, c.body, {{"Content-Type", c.contentType}});
+    EXPECT_EQ(svc->getSurplus(u"1"), c.expected);
+  }
+
+  // A fault sent with status 500 is read in its encoding too.
+  const std::string fault = std::string("<?xml version=\"1.0\" encoding=\"GBK\"?><s:Envelope xmlns:s=\"") +
+                            kEnv + "\"><s:Body><s:Fault><faultcode>s:Server</faultcode><faultstring>" +
+                            gbk + "</faultstring></s:Fault></s:Body></s:Envelope>";
+  http.server.Respond(500, fault, {{"content-type", "text/xml"}});
+  try {
+    svc->getSurplus(u"1");
+    ADD_FAILURE() << "no exception";
+  } catch (const ERemotableException& e) {
+    EXPECT_EQ(e.FaultString(), gbk);
+  }
+
+  // An encoding nobody here knows is named, not guessed.
+  for (const auto& [contentType, declaration] :
+       std::vector<std::pair<std::string, std::string>>{{"text/xml", "KOI8-R"},
+                                                        {"text/xml; charset=KOI8-R", "UTF-8"}}) {
+    SCOPED_TRACE(contentType);
+    http.server.Respond(200, body(declaration, "x"), {{"Content-Type", contentType}});
+    try {
+      svc->getSurplus(u"1");
+      ADD_FAILURE() << "no exception";
+    } catch (const ESOAPDomConvertError& e) {
+      EXPECT_NE(e.Message().find("'KOI8-R'"), std::string::npos) << e.Message();
+    }
+  }
+}
+
 TEST_F(SoapClient, IntegerAnswerShapes) {
   struct Case {
     std::string result;
