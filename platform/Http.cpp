@@ -9,6 +9,11 @@ quorl::HttpTransportFactory& FactoryOverride() {
   return factory;
 }
 
+quorl::HttpStallLimit& StallLimit() {
+  static quorl::HttpStallLimit limit;
+  return limit;
+}
+
 // Used when the transport could not tell the status line's own reason phrase.
 const char* StandardReason(int code) {
   switch (code) {
@@ -69,6 +74,14 @@ std::string EncodeFormLine(const std::string& line) {
 namespace quorl {
 
 void SetHttpTransportFactory(HttpTransportFactory factory) { FactoryOverride() = factory; }
+
+void SetHttpStallLimit(HttpStallLimit limit) {
+  const HttpStallLimit defaults;
+  StallLimit() = {limit.bytes >= 1 ? limit.bytes : defaults.bytes,
+                  limit.seconds >= 1 ? limit.seconds : defaults.seconds};
+}
+
+HttpStallLimit GetHttpStallLimit() { return StallLimit(); }
 
 std::unique_ptr<HttpTransport> MakeHttpTransport() {
   if (HttpTransportFactory f = FactoryOverride()) return f();
