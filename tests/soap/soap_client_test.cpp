@@ -6,11 +6,13 @@
 #include <pugixml.hpp>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 
 #include "fakes/FakeHttpTransport.h"
+#include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "soap/THTTPRIO.h"
@@ -430,6 +432,77 @@ TEST_F(SoapClient, DefaultAddressesWhenAddrIsEmpty) {
   EXPECT_EQ(http.server.requests[1].url, quorl::kTicketManageDefaultWSDL);
   EXPECT_EQ(http.server.requests[2].url, "http://ticket.example:8080/services/TicketManage");
   EXPECT_EQ(http.server.requests[3].url, "http://ticket.example:8080/services/TicketManage");
+}
+
+// The namespace of the NS1 operation element of a request envelope.
+std::string CallNamespace(const quorl::HttpRequest& r) {
+  const size_t at = r.body.find("xmlns:NS1=\"");
+  if (at == std::string::npos) return "<none>";
+  const size_t begin = at + 11;
+  return r.body.substr(begin, r.body.find('"', begin) - begin);
+}
+
+// The build-time namespace and default addresses give way to the keys of the
+// configuration file, read each time a client is bound.
+TEST_F(SoapClient, DeploymentValuesFromTheIniFile) {
+  std::string dir = (std::filesystem::temp_directory_path() / "quorl-soap-XXXXXX").string();
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  quorl::SetApplicationDirectory(dir);
+  const std::string url = quorl::kTicketManageDefaultURL, wsdl = quorl::kTicketManageDefaultWSDL,
+                    ns = quorl::kTicketManageNamespace;
+  struct Case {
+    const char* name;
+    const char* ini;  // nullptr: no file
+    std::string url, wsdl, ns;
+  };
+  const std::vector<Case> cases = {
+      {"no file", nullptr, url, wsdl, ns},
+      {"empty keys", "[WSDLCONFIGURE]\nTICKETMANAGEURL=\nTICKETMANAGENAMESPACE=\n", url, wsdl, ns},
+      {"endpoint only", "[WSDLCONFIGURE]\nTICKETMANAGEURL=http://site:81/services/TicketManage\n",
+       "http://site:81/services/TicketManage", "http://site:81/services/TicketManage?wsdl", ns},
+      {"all three",
+       "[wsdlconfigure]\nticketmanageurl = http://a/s\nTICKETMANAGEWSDL=http://b/w?wsdl\n"
+       "TICKETMANAGENAMESPACE=urn:site\n",
+       "http://a/s", "http://b/w?wsdl", "urn:site"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir + "/QUORLZELCLIENT.LIC");
+    if (c.ini != nullptr) std::ofstream(dir + "/QUORLZELCLIENT.LIC") << c.ini;
+    http.server.requests.clear();
+    http.server.Respond(200, Answer("<r>x</r>"));
+    GetTicketManage(false, "", nullptr)->getSurplus(u"1");
+    EXPECT_EQ(http.server.LastRequest().url, c.url);
+    EXPECT_EQ(CallNamespace(http.server.LastRequest()), c.ns);
+    http.server.Respond(404, "");
+    EXPECT_THROW(GetTicketManage(true, "", nullptr)->getSurplus(u"1"), EIdHTTPProtocolException);
+    EXPECT_EQ(http.server.LastRequest().url, c.wsdl);
+  }
+  quorl::SetApplicationDirectory("");
+  std::filesystem::remove_all(dir);
+}
+
+// Bound through a WSDL, a client calls in the WSDL's targetNamespace, whatever
+// the registry holds; bound by address again, in the registered one.
+TEST_F(SoapClient, WsdlTargetNamespaceIsTheCallsNamespace) {
+  const std::string wsdl =
+      "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\" "
+      "xmlns:soap=\"http://schemas.xmlsoap.org/wsdl/soap/\" targetNamespace=\"urn:from-wsdl\">"
+      "<service name=\"TicketManageService\"><port name=\"TicketManage\">"
+      "<soap:address location=\"http://w.test/services/TicketManage\"/></port></service></definitions>";
+  THTTPRIO* rio = new THTTPRIO(quorl::RioLifetime::Owned);
+  {
+    IntfPtr<TicketManage> svc = GetTicketManage(true, "http://w.test/services/TicketManage?wsdl", rio);
+    http.server.Respond(200, wsdl);
+    http.server.Respond(200, Answer("<r>x</r>"));
+    svc->getSurplus(u"1");
+    EXPECT_EQ(CallNamespace(http.server.LastRequest()), "urn:from-wsdl");
+    rio->SetURL("http://svc.test/services/TicketManage");
+    http.server.Respond(200, Answer("<r>x</r>"));
+    svc->getSurplus(u"1");
+    EXPECT_EQ(CallNamespace(http.server.LastRequest()), quorl::kTicketManageNamespace);
+  }
+  delete rio;
 }
 
 TEST_F(SoapClient, WsdlBindingSetsLocationServiceAndPort) {
