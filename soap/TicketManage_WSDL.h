@@ -72,7 +72,8 @@ extern const char* const kTicketManageDefaultWSDL;  // the same with "?wsdl"
 // key in the WSDLCONFIGURE section of QUORLZELCLIENT.LIC when that is set
 // (TICKETMANAGENAMESPACE, TICKETMANAGEURL, TICKETMANAGEWSDL; a URL set
 // without a WSDL address gives the WSDL address URL + "?wsdl"). Reads the
-// file on every call.
+// file on every call, applying its HTTP stall limit as every read of that
+// section does (quorl::LoadWsdlConfiguration).
 struct TicketManageDeployment {
   std::string nameSpace;
   std::string url;
