@@ -8,12 +8,28 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Http.h"
 #include "platform/Interfaces.h"
 
 namespace quorl {
 
 // File name of the address-type INI file in the application folder.
 inline constexpr const char* kAddressIniFileName = "QUORLZELCLIENT.LIC";
+
+// What the WSDLCONFIGURE section of that file sets besides ADDRESSTYPE.
+// Texts are empty when their key is missing or empty (the caller keeps its
+// build-time default); a stall value that is not a whole number of at least
+// 1 takes its default.
+struct WsdlConfiguration {
+  HttpStallLimit stallLimit;          // HTTPSTALLBYTES, HTTPSTALLSECONDS
+  std::string ticketManageNamespace;  // TICKETMANAGENAMESPACE
+  std::string ticketManageURL;        // TICKETMANAGEURL
+  std::string ticketManageWSDL;       // TICKETMANAGEWSDL
+};
+
+// Reads the file now and hands the stall limit to the HTTP transport
+// (quorl::SetHttpStallLimit). _GetMemberSysWSURL calls it on every run.
+WsdlConfiguration LoadWsdlConfiguration();
 
 // Creates the context object when none exists.
 void uCoreMemberSys_ZEL_Initialize();

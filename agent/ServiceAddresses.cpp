@@ -1,5 +1,6 @@
 // The service-address lookup of the core unit.
 
+#include <charconv>
 #include <string>
 
 #include "agent/CoreState.h"
@@ -29,6 +30,14 @@ std::string ReadAddressType() {
   return ini.ReadString("WSDLCONFIGURE", "ADDRESSTYPE", "G");
 }
 
+// A whole number of at least 1, else 0 (which the stall limit reads as its
+// default): a typing error in the file must not switch time-outs off.
+long PositiveNumber(const std::string& text) {
+  long value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size() && value >= 1 ? value : 0;
+}
+
 // An empty result still checks that the column exists, so a wrong table
 // fails the same way with or without rows.
 std::string ColumnText(const TClientDataSet& ds, const char* column) {
@@ -37,6 +46,20 @@ std::string ColumnText(const TClientDataSet& ds, const char* column) {
 }
 
 }  // namespace
+
+quorl::WsdlConfiguration quorl::LoadWsdlConfiguration() {
+  const TIniFile ini(ApplicationDirectory() + kAddressIniFileName);
+  constexpr const char* kSection = "WSDLCONFIGURE";
+  WsdlConfiguration c;
+  c.stallLimit = {PositiveNumber(ini.ReadString(kSection, "HTTPSTALLBYTES", "")),
+                  PositiveNumber(ini.ReadString(kSection, "HTTPSTALLSECONDS", ""))};
+  c.ticketManageNamespace = ini.ReadString(kSection, "TICKETMANAGENAMESPACE", "");
+  c.ticketManageURL = ini.ReadString(kSection, "TICKETMANAGEURL", "");
+  c.ticketManageWSDL = ini.ReadString(kSection, "TICKETMANAGEWSDL", "");
+  SetHttpStallLimit(c.stallLimit);
+  c.stallLimit = GetHttpStallLimit();
+  return c;
+}
 
 void _GetMemberSysWSURL() {
   using quorl::EscapeSqlText;
@@ -51,6 +74,10 @@ void _GetMemberSysWSURL() {
       {EscapeSqlText(nodeCode), EscapeSqlText(ReadAddressType()), EscapeSqlText(groupCode)});
   const std::string defaultQuery = quorl::FormatSql(
       kDefaultAddressQuery, {EscapeSqlText(nodeCode), EscapeSqlText(ReadAddressType())});
+
+  // Read with the addresses, so a changed limit applies to the clients of
+  // the agent being created (and the platform clients made after it).
+  quorl::LoadWsdlConfiguration();
 
   TCADBPipe pipe;
   TClientDataSet dataSet;

@@ -29,7 +29,9 @@ extern std::string _MemberConnectUmnByDB_ZEL;
 // back to the node's default row (ISDEFAULT = 'Y') of that address type.
 // Writes the five strings above; all five become empty when neither query
 // finds a row. Raises (EDatabaseError, ...) when a query or a column read
-// fails; the strings then keep their previous values.
+// fails; the strings then keep their previous values. Each run also reads
+// the HTTP stall limit from the same section (HTTPSTALLBYTES,
+// HTTPSTALLSECONDS) and applies it to every HTTP exchange from then on.
 void _GetMemberSysWSURL();
 
 // The member-valid flag as text: "1" for true, "0" for false.

@@ -1,5 +1,6 @@
 #include <curl/curl.h>
 
+#include <chrono>
 #include <mutex>
 
 #include "platform/Exception.h"
@@ -16,11 +17,37 @@ struct Exchange {
   size_t headerBytes = 0;
   bool bodyTooLarge = false;
   bool headersTooLarge = false;
+  // Stall watch: bytes moved and the time when `mark` bytes had moved.
+  quorl::HttpStallLimit stallLimit;
+  curl_off_t received = 0;
+  curl_off_t mark = 0;
+  std::chrono::steady_clock::time_point markTime = std::chrono::steady_clock::now();
+  bool stalled = false;
 };
+
+// libcurl calls this about once a second even while nothing moves, so a
+// stall is noticed within a second of its limit. Its own low-speed check
+// averages a rate instead, which lets a peer trickle a byte at a time.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
+  auto* ex = static_cast<Exchange*>(user);
+  const curl_off_t moved = ex->received + sent;
+  const auto now = std::chrono::steady_clock::now();
+  if (moved - ex->mark >= ex->stallLimit.bytes) {
+    ex->mark = moved;
+    ex->markTime = now;
+    return 0;
+  }
+  if (now - ex->markTime >= std::chrono::seconds(ex->stallLimit.seconds)) {
+    ex->stalled = true;
+    return 1;  // aborts the transfer
+  }
+  return 0;
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* ex = static_cast<Exchange*>(user);
   const size_t n = size * count;
+  ex->received += static_cast<curl_off_t>(n);
   if (ex->response.body.size() + n > quorl::kHttpMaxBodyBytes) {
     ex->bodyTooLarge = true;
     return 0;  // anything but n aborts the transfer
@@ -39,6 +66,7 @@ std::string_view TrimLine(std::string_view s) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* ex = static_cast<Exchange*>(user);
   const size_t n = size * count;
+  ex->received += static_cast<curl_off_t>(n);
   ex->headerBytes += n;
   if (ex->headerBytes > kMaxHeaderBytes) {
     ex->headersTooLarge = true;
@@ -117,10 +145,8 @@ class HeaderList {
 
 namespace quorl {
 
-CurlHttpTransport::CurlHttpTransport(long connectTimeoutSeconds, long totalTimeoutSeconds)
-    : handle_(nullptr),
-      connectTimeoutSeconds_(connectTimeoutSeconds),
-      totalTimeoutSeconds_(totalTimeoutSeconds) {
+CurlHttpTransport::CurlHttpTransport(long connectTimeoutSeconds)
+    : handle_(nullptr), connectTimeoutSeconds_(connectTimeoutSeconds) {
   GlobalInitOnce();
   handle_ = curl_easy_init();
   if (handle_ == nullptr) throw EIdSocketError("HTTP client could not be initialised");
@@ -141,6 +167,7 @@ HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
   headers.Add("Expect:");
 
   Exchange ex;
+  ex.stallLimit = GetHttpStallLimit();
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   // Only HTTP: an address from the database must not read local files or
   // speak other protocols.
@@ -152,7 +179,9 @@ HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
   // The host owns signal handling; time-outs must not use SIGALRM.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds_);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, totalTimeoutSeconds_);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &ex);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
@@ -178,6 +207,9 @@ HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
 
   if (ex.bodyTooLarge || rc == CURLE_FILESIZE_EXCEEDED) RaiseFailure(request.url, "answer too large");
   if (ex.headersTooLarge) RaiseFailure(request.url, "answer headers too large");
+  if (ex.stalled)
+    RaiseFailure(request.url, "timed out: fewer than " + std::to_string(ex.stallLimit.bytes) +
+                                  " bytes in " + std::to_string(ex.stallLimit.seconds) + " seconds");
   if (rc != CURLE_OK) RaiseFailure(request.url, curl_easy_strerror(rc));
 
   long status = 0;

@@ -9,6 +9,11 @@ quorl::HttpTransportFactory& FactoryOverride() {
   return factory;
 }
 
+quorl::HttpStallLimit& StallLimit() {
+  static quorl::HttpStallLimit limit;
+  return limit;
+}
+
 // Used when the transport could not tell the status line's own reason phrase.
 const char* StandardReason(int code) {
   switch (code) {
@@ -70,6 +75,14 @@ namespace quorl {
 
 void SetHttpTransportFactory(HttpTransportFactory factory) { FactoryOverride() = factory; }
 
+void SetHttpStallLimit(HttpStallLimit limit) {
+  const HttpStallLimit defaults;
+  StallLimit() = {limit.bytes >= 1 ? limit.bytes : defaults.bytes,
+                  limit.seconds >= 1 ? limit.seconds : defaults.seconds};
+}
+
+HttpStallLimit GetHttpStallLimit() { return StallLimit(); }
+
 std::unique_ptr<HttpTransport> MakeHttpTransport() {
   if (HttpTransportFactory f = FactoryOverride()) return f();
   return std::make_unique<CurlHttpTransport>();
@@ -121,10 +134,24 @@ std::string TIdHTTP::Get(const std::string& url) {
   return Exchange(std::move(request));
 }
 
+std::string TIdHTTP::ResponseHeader(std::string_view name) const {
+  const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  for (const auto& [n, v] : responseHeaders_) {
+    if (n.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < n.size() && same; ++i)
+      same = lower(static_cast<unsigned char>(n[i])) == lower(static_cast<unsigned char>(name[i]));
+    if (same) return v;
+  }
+  return {};
+}
+
 std::string TIdHTTP::Exchange(quorl::HttpRequest request) {
   responseCode_ = 0;
+  responseHeaders_.clear();
   quorl::HttpResponse response = transport_->Send(request);
   responseCode_ = response.status;
+  responseHeaders_ = std::move(response.headers);
   if (response.status >= 400) {
     std::string reason = CleanReason(response.reason);
     if (reason.empty()) reason = StandardReason(response.status);

@@ -11,9 +11,27 @@
 
 namespace quorl {
 
-// A till must never hang forever on a dead server.
+// A till must never hang forever on a dead server, yet a slow server that is
+// still answering must be let finish: a posting cut off after the server
+// committed it is reported as failed although it was charged. So there is no
+// deadline on the whole exchange, only on connecting and on stalling.
 constexpr long kHttpConnectTimeoutSeconds = 10;
-constexpr long kHttpTotalTimeoutSeconds = 60;
+
+// An exchange is given up when fewer than `bytes` bytes have moved (sent and
+// received together, headers included) within `seconds` seconds, counted
+// from its start and again from each moment `bytes` more had moved. Waiting
+// for the server to begin its answer counts as stalling.
+struct HttpStallLimit {
+  long bytes = 1024;
+  long seconds = 60;
+  bool operator==(const HttpStallLimit&) const = default;
+};
+
+// The process-wide stall limit, applied by every CurlHttpTransport from its
+// next exchange on. A value below 1 takes its default. The package sets it
+// from its configuration file each time it reads its service addresses.
+void SetHttpStallLimit(HttpStallLimit limit);
+HttpStallLimit GetHttpStallLimit();
 // Answers larger than this are refused: no unbounded memory from a peer.
 constexpr size_t kHttpMaxBodyBytes = 64u * 1024u * 1024u;
 
@@ -40,11 +58,12 @@ class HttpTransport {
   virtual HttpResponse Send(const HttpRequest& request) = 0;
 };
 
-// libcurl, one easy handle per transport, so connections are reused.
+// libcurl, one easy handle per transport, so connections are reused. A
+// stalled exchange raises EIdSocketError "... timed out: fewer than N bytes
+// in T seconds".
 class CurlHttpTransport : public HttpTransport {
  public:
-  CurlHttpTransport(long connectTimeoutSeconds = kHttpConnectTimeoutSeconds,
-                    long totalTimeoutSeconds = kHttpTotalTimeoutSeconds);
+  explicit CurlHttpTransport(long connectTimeoutSeconds = kHttpConnectTimeoutSeconds);
   ~CurlHttpTransport() override;
   CurlHttpTransport(const CurlHttpTransport&) = delete;
   CurlHttpTransport& operator=(const CurlHttpTransport&) = delete;
@@ -53,7 +72,6 @@ class CurlHttpTransport : public HttpTransport {
  private:
   void* handle_;
   long connectTimeoutSeconds_;
-  long totalTimeoutSeconds_;
 };
 
 // Creates the transport of each new TIdHTTP. Tests install a factory that
@@ -83,12 +101,16 @@ class TIdHTTP {
   std::string Get(const std::string& url);
 
   int ResponseCode() const { return responseCode_; }
+  // A header of the last answer, error answers included (name compared
+  // ignoring ASCII case; the first of several wins); empty when absent.
+  std::string ResponseHeader(std::string_view name) const;
   quorl::HttpTransport& Transport() { return *transport_; }
 
  private:
   std::string Exchange(quorl::HttpRequest request);
   std::unique_ptr<quorl::HttpTransport> transport_;
   int responseCode_ = 0;
+  std::vector<std::pair<std::string, std::string>> responseHeaders_;
 };
 
 // Form encoding: letters, digits and "*-._" pass unchanged, a blank becomes

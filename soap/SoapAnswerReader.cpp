@@ -168,17 +168,157 @@ pugi::xml_node FindById(pugi::xml_node root, std::string_view id) {
   return {};
 }
 
+// --- answer encodings ---------------------------------------------------------
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string LowerTrimmed(std::string_view s) {
+  std::string out;
+  for (char c : TrimBlanks(s)) out += LowerAscii(c);
+  return out;
+}
+
+// The charset parameter of a Content-Type value ("text/xml; charset=GBK"),
+// quotes removed; empty when there is none.
+std::string CharsetOf(std::string_view contentType) {
+  size_t pos = contentType.find(';');
+  while (pos != std::string_view::npos) {
+    const size_t next = contentType.find(';', pos + 1);
+    const std::string_view param =
+        contentType.substr(pos + 1, next == std::string_view::npos ? std::string_view::npos : next - pos - 1);
+    pos = next;
+    const size_t eq = param.find('=');
+    if (eq == std::string_view::npos || LowerTrimmed(param.substr(0, eq)) != "charset") continue;
+    std::string_view value = TrimBlanks(param.substr(eq + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    return std::string(TrimBlanks(value));
+  }
+  return {};
+}
+
+// The encoding named by an XML declaration written in ASCII-compatible bytes
+// at the very start of the body; empty when there is none.
+std::string DeclaredEncoding(std::string_view body) {
+  if (body.substr(0, 5) != "<?xml" || body.size() < 6 ||
+      std::string_view(" \t\r\n").find(body[5]) == std::string_view::npos)
+    return {};
+  const size_t end = body.find("?>");
+  if (end == std::string_view::npos || end > 512) return {};
+  const std::string_view decl = body.substr(0, end);
+  size_t at = decl.find("encoding");
+  if (at == std::string_view::npos) return {};
+  at += 8;
+  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' || decl[at] == '\n')) ++at;
+  if (at >= decl.size() || decl[at] != '=') return {};
+  ++at;
+  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' || decl[at] == '\n')) ++at;
+  if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return {};
+  const size_t close = decl.find(decl[at], at + 1);
+  if (close == std::string_view::npos) return {};
+  return std::string(decl.substr(at + 1, close - at - 1));
+}
+
+bool HasByteOrderMark(std::string_view b) {
+  return b.substr(0, 3) == "\xEF\xBB\xBF" || b.substr(0, 2) == "\xFE\xFF" || b.substr(0, 2) == "\xFF\xFE";
+}
+
+// GB18030 is GBK plus four-byte sequences (second and fourth byte a digit)
+// for every character GBK lacks. The rest converts as GBK; each four-byte
+// sequence becomes one '?', as any character the host code page cannot hold
+// does, so none of its digits leak into the text.
+std::string Gb18030ToUtf8(std::string_view in) {
+  const auto at = [&](size_t k) { return static_cast<unsigned char>(in[k]); };
+  const auto lead = [](unsigned char c) { return c >= 0x81 && c <= 0xFE; };
+  const auto digit = [](unsigned char c) { return c >= 0x30 && c <= 0x39; };
+  std::string out;
+  out.reserve(in.size() + in.size() / 2);
+  size_t run = 0;
+  size_t i = 0;
+  while (i < in.size()) {
+    if (!lead(at(i)) || i + 1 >= in.size()) {
+      ++i;
+      continue;
+    }
+    if (!digit(at(i + 1))) {
+      i += 2;
+      continue;
+    }
+    if (i + 3 < in.size() && lead(at(i + 2)) && digit(at(i + 3))) {
+      out += GbkToUtf8(in.substr(run, i - run));
+      out += '?';
+      i += 4;
+      run = i;
+      continue;
+    }
+    ++i;  // a broken sequence: GBK conversion marks its lead byte
+  }
+  out += GbkToUtf8(in.substr(run));
+  return out;
+}
+
+// An encoding name as the peer wrote it, made safe for a one-line message.
+std::string NameForMessage(std::string_view name) {
+  std::string out;
+  for (char c : name.substr(0, 40))
+    out += (static_cast<unsigned char>(c) > 0x20 && static_cast<unsigned char>(c) < 0x7F) ? c : '?';
+  return out;
+}
+
+// Brings body into a form pugixml reads and returns the encoding to parse it
+// with. A byte-order mark is unambiguous and wins; otherwise the HTTP charset
+// overrides the XML declaration, as the media-type rules for XML say (a
+// gateway that re-encodes the body fixes the header, not the declaration);
+// with neither, pugixml's own detection applies (UTF-8 by default). Names
+// are matched ignoring case. Raises ESOAPDomConvertError for a name nobody here
+// knows: guessing would hand the host wrong text without a sign.
+pugi::xml_encoding PrepareEncoding(std::string& body, std::string_view contentType,
+                                   const std::string& where) {
+  if (HasByteOrderMark(body)) return pugi::encoding_auto;
+  std::string name = CharsetOf(contentType);
+  if (name.empty()) name = DeclaredEncoding(body);
+  if (name.empty()) return pugi::encoding_auto;
+  const std::string key = LowerTrimmed(name);
+  static constexpr std::string_view kUtf8[] = {"utf-8", "utf8", "us-ascii", "ascii"};
+  static constexpr std::string_view kGbk[] = {"gbk",        "cp936",      "ms936",  "windows-936",
+                                              "x-gbk",      "gb2312",     "gb_2312", "gb_2312-80",
+                                              "euc-cn",     "x-euc-cn",   "csgb2312"};
+  static constexpr std::string_view kLatin1[] = {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1"};
+  for (std::string_view n : kUtf8)
+    if (key == n) return pugi::encoding_utf8;
+  for (std::string_view n : kGbk) {
+    if (key == n) {
+      body = GbkToUtf8(body);
+      return pugi::encoding_utf8;
+    }
+  }
+  if (key == "gb18030" || key == "gb-18030") {
+    body = Gb18030ToUtf8(body);
+    return pugi::encoding_utf8;
+  }
+  for (std::string_view n : kLatin1)
+    if (key == n) return pugi::encoding_latin1;
+  if (key == "utf-16le") return pugi::encoding_utf16_le;
+  if (key == "utf-16be") return pugi::encoding_utf16_be;
+  if (key == "utf-16" || key == "utf16")
+    return !body.empty() && body[0] == '\0' ? pugi::encoding_utf16_be : pugi::encoding_utf16_le;
+  throw ESOAPDomConvertError(where + "the answer is in the encoding '" + NameForMessage(name) +
+                             "', which is not supported");
+}
+
 class ParsedEnvelope {
  public:
-  // Parses body; on failure leaves envelope() empty and sets error().
-  explicit ParsedEnvelope(std::string& body) {
+  // Parses body; on failure leaves envelope() empty and sets error(). An
+  // unknown encoding raises ESOAPDomConvertError at once.
+  ParsedEnvelope(std::string& body, std::string_view contentType, const std::string& where) {
     if (body.empty()) {
       error_ = "the answer is empty";
       return;
     }
+    const pugi::xml_encoding encoding = PrepareEncoding(body, contentType, where);
     const unsigned flags = pugi::parse_default | pugi::parse_doctype;
     const pugi::xml_parse_result r =
-        doc_.load_buffer_inplace(body.data(), body.size(), flags, pugi::encoding_auto);
+        doc_.load_buffer_inplace(body.data(), body.size(), flags, encoding);
     if (!r) {
       error_ = std::string("the answer is not well-formed XML (") + r.description() +
                " at offset " + std::to_string(r.offset) + ")";
@@ -258,9 +398,10 @@ bool MarkedNotRoot(pugi::xml_node element) {
 
 }  // namespace
 
-SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, bool strictTypes) {
+SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, bool strictTypes,
+                                 std::string_view contentType) {
   const std::string where = "SOAP answer to " + method.name + ": ";
-  ParsedEnvelope env(body);
+  ParsedEnvelope env(body, contentType, where);
   if (!env.envelope()) throw ESOAPDomConvertError(where + env.error());
   env.RaiseIfFault();
 
@@ -332,9 +473,13 @@ SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, boo
   return Utf8ToUtf16(text);
 }
 
-void SoapAnswerReader::RaiseIfFault(std::string body) {
-  ParsedEnvelope env(body);
-  if (env.envelope()) env.RaiseIfFault();
+void SoapAnswerReader::RaiseIfFault(std::string body, std::string_view contentType) {
+  // Anything that is not a readable fault is left to the caller's own error.
+  try {
+    ParsedEnvelope env(body, contentType, "");
+    if (env.envelope()) env.RaiseIfFault();
+  } catch (const ESOAPDomConvertError&) {
+  }
 }
 
 }  // namespace quorl

@@ -59,22 +59,26 @@ void THTTPRIO::SetURL(const std::string& url) {
   url_ = url;
   if (!url.empty()) wsdlLocation_.clear();
   wsdlEndpoint_.clear();
+  wsdlNamespace_.clear();
 }
 
 void THTTPRIO::SetWSDLLocation(const std::string& location) {
   wsdlLocation_ = location;
   if (!location.empty()) url_.clear();
   wsdlEndpoint_.clear();
+  wsdlNamespace_.clear();
 }
 
 void THTTPRIO::SetService(const std::string& service) {
   service_ = service;
   wsdlEndpoint_.clear();
+  wsdlNamespace_.clear();
 }
 
 void THTTPRIO::SetPort(const std::string& port) {
   port_ = port;
   wsdlEndpoint_.clear();
+  wsdlNamespace_.clear();
 }
 
 TIdHTTP& THTTPRIO::Http() {
@@ -90,8 +94,10 @@ std::string THTTPRIO::Endpoint() {
     throw Exception("SOAP client has no endpoint: neither URL nor WSDL location is set");
   if (wsdlEndpoint_.empty()) {
     // The WSDL is read once per binding; later calls reuse its address.
-    wsdlEndpoint_ = quorl::WsdlBinding::FindEndpoint(Http().Get(wsdlLocation_), wsdlLocation_,
-                                                    service_, port_);
+    quorl::WsdlBinding::Port port =
+        quorl::WsdlBinding::FindPort(Http().Get(wsdlLocation_), wsdlLocation_, service_, port_);
+    wsdlEndpoint_ = std::move(port.endpoint);
+    wsdlNamespace_ = std::move(port.targetNamespace);
   }
   return wsdlEndpoint_;
 }
@@ -111,8 +117,10 @@ quorl::SoapValue THTTPRIO::Invoke(const TGUID& iid, size_t methodIndex,
     throw Exception("SOAP encoding '" + converter_.Encoding + "' is not supported; use UTF-8");
 
   const SoapMethod& method = entry->info->methods[methodIndex];
-  const std::string request = SoapEnvelopeWriter::WriteRequest(entry->nameSpace, method, args, converter_);
   const std::string url = Endpoint();
+  const bool wsdlNamespace = url_.empty() && !wsdlNamespace_.empty();
+  const std::string request = SoapEnvelopeWriter::WriteRequest(
+      wsdlNamespace ? wsdlNamespace_ : entry->nameSpace, method, args, converter_);
   lastEndpoint_ = url;
   std::vector<std::pair<std::string, std::string>> headers = {
       {"SOAPAction", "\"" + InvokeRegistry::SoapActionFor(*entry, method) + "\""}};
@@ -123,9 +131,10 @@ quorl::SoapValue THTTPRIO::Invoke(const TGUID& iid, size_t methodIndex,
     answer = Http().Post(url, request, "text/xml; charset=utf-8", headers);
   } catch (const EIdHTTPProtocolException& e) {
     // SOAP 1.1 sends faults with status 500; the fault is the real error.
-    SoapAnswerReader::RaiseIfFault(e.ErrorMessage());
+    SoapAnswerReader::RaiseIfFault(e.ErrorMessage(), Http().ResponseHeader("Content-Type"));
     throw;
   }
   return SoapAnswerReader::Read(std::move(answer), method,
-                                converter_.Has(SoapConvertOption::StrictAnswerTypes));
+                                converter_.Has(SoapConvertOption::StrictAnswerTypes),
+                                Http().ResponseHeader("Content-Type"));
 }

@@ -5,7 +5,9 @@
 // Binding: by endpoint address (URL), or through a WSDL document (location,
 // service, port), fetched on the first call and searched for the port's
 // soap:address. Setting the URL clears the WSDL location and the other way
-// round, so the last binding set wins.
+// round, so the last binding set wins. Calls are made in the namespace the
+// interface is registered under, or, when bound through a WSDL that has a
+// targetNamespace, in that one: the service says best what it expects.
 //
 // Lifetime: a client created without owner (the default) is reference
 // counted through its interfaces: it starts at 0 and frees itself when the
@@ -93,6 +95,7 @@ class THTTPRIO : public IInterface {
   std::string service_;
   std::string port_;
   std::string wsdlEndpoint_;  // from the WSDL, cached until the binding changes
+  std::string wsdlNamespace_;  // its targetNamespace, cached with it
   std::string lastEndpoint_;
   quorl::SoapConverter converter_;
   quorl::HttpWebNode webNode_;

@@ -13,6 +13,7 @@ TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL() {
     // The agent keeps this client for its whole life and calls it often.
     SoapClient->HTTPWebNode().KeepAlive = true;
     _GetMemberSysWSURL();
+    quorl::UseTicketManageNamespace(quorl::TicketManageDeploymentValues().nameSpace);
     SoapClient->SetURL(_MemberSysSoapURL_ZEL);
     Service = quorl::As<TicketManage>(SoapClient);
   } catch (...) {

@@ -11,7 +11,8 @@ class TMemberSysSoapAgent_ZEL {
  public:
   // In this order: creates the client without owner; converter options:
   // UTF-8 text on, strict answer types off; encoding "UTF-8"; keep-alive on;
-  // runs _GetMemberSysWSURL; sets the client's URL to _MemberSysSoapURL_ZEL
+  // runs _GetMemberSysWSURL; registers the TicketManage namespace in force
+  // (TicketManageDeploymentValues); sets the client's URL to _MemberSysSoapURL_ZEL
   // (empty included, unchecked); obtains Service. An error of the address
   // lookup (or of the interface cast) reaches the caller, and the client,
   // which nothing references yet, is freed.

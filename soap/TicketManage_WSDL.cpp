@@ -1,5 +1,6 @@
 #include "soap/TicketManage_WSDL.h"
 
+#include "agent/CoreState.h"
 #include "soap/THTTPRIO.h"
 
 #ifndef QUORL_TICKETMANAGE_NAMESPACE
@@ -116,6 +117,27 @@ const InvokableInfo& TicketManageInfo() {
   return info;
 }
 
+TicketManageDeployment TicketManageDeploymentValues() {
+  const WsdlConfiguration c = LoadWsdlConfiguration();
+  TicketManageDeployment d{kTicketManageNamespace, kTicketManageDefaultURL, kTicketManageDefaultWSDL};
+  if (!c.ticketManageNamespace.empty()) d.nameSpace = c.ticketManageNamespace;
+  if (!c.ticketManageURL.empty()) d.url = c.ticketManageURL;
+  if (!c.ticketManageWSDL.empty())
+    d.wsdl = c.ticketManageWSDL;
+  else if (!c.ticketManageURL.empty())
+    d.wsdl = c.ticketManageURL + "?wsdl";
+  return d;
+}
+
+void UseTicketManageNamespace(const std::string& nameSpace) {
+  InvokeRegistry& reg = InvRegistry();
+  const InterfaceRegistration* entry = reg.Find(TicketManage::IID);
+  if (entry == nullptr || entry->nameSpace == nameSpace) return;
+  // Registering again keeps the SOAP action and invoke options.
+  reg.RegisterInterface(TicketManageInfo(), nameSpace, entry->wsdlEncoding, entry->documentation,
+                        entry->externalName);
+}
+
 }  // namespace quorl
 
 void TicketManage_WSDL_Initialize() {
@@ -128,8 +150,10 @@ void TicketManage_WSDL_Initialize() {
 quorl::IntfPtr<TicketManage> GetTicketManage(bool UseWSDL, const std::string& Addr,
                                              THTTPRIO* HTTPRIO) {
   quorl::IntfPtr<TicketManage> result;
+  const quorl::TicketManageDeployment deployment = quorl::TicketManageDeploymentValues();
+  quorl::UseTicketManageNamespace(deployment.nameSpace);
   std::string addr = Addr;
-  if (addr.empty()) addr = UseWSDL ? quorl::kTicketManageDefaultWSDL : quorl::kTicketManageDefaultURL;
+  if (addr.empty()) addr = UseWSDL ? deployment.wsdl : deployment.url;
   THTTPRIO* rio = HTTPRIO != nullptr ? HTTPRIO : new THTTPRIO(quorl::RioLifetime::NoOwner);
   try {
     result = quorl::As<TicketManage>(rio);

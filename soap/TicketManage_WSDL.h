@@ -67,6 +67,23 @@ namespace quorl {
 extern const char* const kTicketManageNamespace;
 extern const char* const kTicketManageDefaultURL;   // ends in "/services/TicketManage"
 extern const char* const kTicketManageDefaultWSDL;  // the same with "?wsdl"
+
+// The deployment values in force: the build-time ones, each replaced by its
+// key in the WSDLCONFIGURE section of QUORLZELCLIENT.LIC when that is set
+// (TICKETMANAGENAMESPACE, TICKETMANAGEURL, TICKETMANAGEWSDL; a URL set
+// without a WSDL address gives the WSDL address URL + "?wsdl"). Reads the
+// file on every call, applying its HTTP stall limit as every read of that
+// section does (quorl::LoadWsdlConfiguration).
+struct TicketManageDeployment {
+  std::string nameSpace;
+  std::string url;
+  std::string wsdl;
+};
+TicketManageDeployment TicketManageDeploymentValues();
+
+// Registers TicketManage under nameSpace in place of its current namespace,
+// keeping everything else; does nothing while it is not registered.
+void UseTicketManageNamespace(const std::string& nameSpace);
 inline constexpr const char* kTicketManageServiceName = "TicketManageService";
 inline constexpr const char* kTicketManagePortName = "TicketManage";
 
@@ -82,9 +99,11 @@ const InvokableInfo& TicketManageInfo();
 void TicketManage_WSDL_Initialize();
 
 // A TicketManage interface of HTTPRIO, or of a new client without owner when
-// HTTPRIO is null. An empty Addr takes the built-in default: the WSDL address
-// when UseWSDL, else the endpoint. UseWSDL binds through the WSDL (location
-// Addr, service "TicketManageService", port "TicketManage"); otherwise Addr
+// HTTPRIO is null. An empty Addr takes the default address in force
+// (TicketManageDeploymentValues): the WSDL address when UseWSDL, else the
+// endpoint; the namespace in force is registered too. UseWSDL binds through
+// the WSDL (location Addr, service "TicketManageService", port
+// "TicketManage"), whose targetNamespace the calls then use; otherwise Addr
 // is the endpoint. A given client is never freed here; a client created here
 // is freed when no interface results. Raises EIntfCastError when the client
 // does not support TicketManage (the port type is not registered).

@@ -37,6 +37,11 @@ std::string SchemeAndAuthority(const std::string& url) {
 
 std::string WsdlBinding::FindEndpoint(std::string wsdl, const std::string& wsdlUrl,
                                       const std::string& service, const std::string& port) {
+  return FindPort(std::move(wsdl), wsdlUrl, service, port).endpoint;
+}
+
+WsdlBinding::Port WsdlBinding::FindPort(std::string wsdl, const std::string& wsdlUrl,
+                                        const std::string& service, const std::string& port) {
   const std::string where = "WSDL " + wsdlUrl + ": ";
   pugi::xml_document doc;
   const pugi::xml_parse_result r = doc.load_buffer_inplace(
@@ -64,7 +69,7 @@ std::string WsdlBinding::FindEndpoint(std::string wsdl, const std::string& wsdlU
                                "' has no soap:address location");
   std::string endpoint = location.value();
   if (endpoint[0] == '/') endpoint = SchemeAndAuthority(wsdlUrl) + endpoint;
-  return endpoint;
+  return {std::move(endpoint), definitions.attribute("targetNamespace").value()};
 }
 
 }  // namespace quorl

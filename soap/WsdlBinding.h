@@ -15,6 +15,14 @@ class WsdlBinding {
   // service, the port, or its address.
   static std::string FindEndpoint(std::string wsdl, const std::string& wsdlUrl,
                                   const std::string& service, const std::string& port);
+
+  struct Port {
+    std::string endpoint;
+    std::string targetNamespace;  // of the definitions element; empty when it has none
+  };
+  // As FindEndpoint, with the document's targetNamespace.
+  static Port FindPort(std::string wsdl, const std::string& wsdlUrl, const std::string& service,
+                       const std::string& port);
 };
 
 }  // namespace quorl

@@ -94,6 +94,12 @@ SoapEndpoint::Reply SoapEndpoint::HandlePost(const std::string& body) {
   const OperationInfo* info = FindOperation(operation);
   if (info == nullptr)
     return {500, Fault("Client", "unknown operation '" + operation.substr(0, 64) + "'")};
+  // Operations are known by namespace and name, as a real RPC service knows
+  // them; an unqualified call is taken as meant for this service.
+  const std::string_view callNs = NamespaceOf(call);
+  if (!callNs.empty() && callNs != nameSpace_)
+    return {500, Fault("Client", "no operation '" + operation + "' in namespace '" +
+                                     std::string(callNs.substr(0, 200)) + "'")};
 
   std::map<std::string, std::string> parts;
   for (pugi::xml_node p = call.first_child(); p; p = p.next_sibling())
@@ -108,9 +114,7 @@ SoapEndpoint::Reply SoapEndpoint::HandlePost(const std::string& body) {
     return {500, Fault("Server", e.what())};
   }
 
-  // Answer in the namespace the caller used, as RPC services do.
-  std::string ns(NamespaceOf(call));
-  if (ns.empty()) ns = nameSpace_;
+  const std::string ns = nameSpace_;
   std::string out = EnvelopeStart();
   out.reserve(out.size() + result.text.size() + result.text.size() / 4 + 512);
   out += "<NS1:" + operation + "Response xmlns:NS1=\"";

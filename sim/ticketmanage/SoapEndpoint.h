@@ -19,9 +19,9 @@ class SoapEndpoint {
   };
 
   // Handles one POSTed request envelope; never throws. A request that is not
-  // a SOAP 1.1 envelope, is malformed, has a DOCTYPE or names an unknown
-  // operation gets a Client fault with status 500; a failing database a
-  // Server fault.
+  // a SOAP 1.1 envelope, is malformed, has a DOCTYPE, names an unknown
+  // operation or calls it in another namespace than the service's gets a
+  // Client fault with status 500; a failing database a Server fault.
   Reply HandlePost(const std::string& body);
 
   // The WSDL 1.1 document (RPC/encoded binding, service "TicketManageService",

@@ -6,6 +6,7 @@
 
 #include "agent/uCoreMemberSys_ZEL.h"
 #include "platform/Exception.h"
+#include "platform/Http.h"
 #include "tests/agent/CoreFixture.h"
 
 namespace {
@@ -164,6 +165,35 @@ TEST_F(Addresses, EachRunRereadsTheFileAndTheTable) {
   WriteIni("[WSDLCONFIGURE]\nADDRESSTYPE=P\n");
   _GetMemberSysWSURL();
   EXPECT_EQ(_MemberSysSoapURL_ZEL, "type-P");
+}
+
+// The HTTP stall limit comes from the same section on every run; a value
+// that is no whole number of at least 1 keeps its default rather than
+// switching the time-out off.
+TEST_F(Addresses, StallLimitFromTheIniFile) {
+  const quorl::HttpStallLimit defaults;
+  struct Case {
+    const char* what;
+    const char* ini;  // nullptr: no file
+    quorl::HttpStallLimit expected;
+  };
+  const Case cases[] = {
+      {"both set", "[WSDLCONFIGURE]\nHTTPSTALLBYTES=256\nHTTPSTALLSECONDS=20\n", {256, 20}},
+      {"no file", nullptr, defaults},
+      {"seconds only, any case", "[wsdlconfigure]\nhttpstallseconds = 90\n", {defaults.bytes, 90}},
+      {"zero and negative", "[WSDLCONFIGURE]\nHTTPSTALLBYTES=0\nHTTPSTALLSECONDS=-5\n", defaults},
+      {"not numbers", "[WSDLCONFIGURE]\nHTTPSTALLBYTES=1k\nHTTPSTALLSECONDS=ten\n", defaults},
+      {"empty", "[WSDLCONFIGURE]\nHTTPSTALLBYTES=\nHTTPSTALLSECONDS=\n", defaults},
+      {"too large", "[WSDLCONFIGURE]\nHTTPSTALLSECONDS=99999999999999999999999\n", defaults},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(dir_ + "/" + quorl::kAddressIniFileName);
+    if (c.ini != nullptr) WriteIni(c.ini);
+    quorl::SetHttpStallLimit({7, 7});
+    _GetMemberSysWSURL();
+    EXPECT_EQ(quorl::GetHttpStallLimit(), c.expected) << c.what;
+  }
+  quorl::SetHttpStallLimit({});
 }
 
 TEST_F(Addresses, GbkTextArrivesAsGbk) {

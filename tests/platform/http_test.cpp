@@ -271,25 +271,99 @@ TEST(CurlHttpTransport, RefusedConnectionNamesCauseAndUrl) {
   }
 }
 
-TEST(CurlHttpTransport, GivesUpAfterTotalTimeOut) {
+class ScopedStallLimit {
+ public:
+  explicit ScopedStallLimit(quorl::HttpStallLimit limit) : saved_(quorl::GetHttpStallLimit()) {
+    quorl::SetHttpStallLimit(limit);
+  }
+  ~ScopedStallLimit() { quorl::SetHttpStallLimit(saved_); }
+
+ private:
+  quorl::HttpStallLimit saved_;
+};
+
+// A slow answer that keeps coming is waited for however long it takes; one
+// that stalls, or trickles below the limit, is given up while the server is
+// still at it.
+TEST(CurlHttpTransport, GivesUpOnAStallButNotOnASlowAnswer) {
   LoopbackServer s;
-  // The handler holds the answer until the test releases it: the client must
-  // give up while the server is still holding.
-  std::atomic<bool> answered{false};
-  s.server.Get("/slow", [&](const httplib::Request&, httplib::Response& res) {
+  std::atomic<bool> finished{false};
+  // 30 bytes, one every 100 ms: three times the stall window in all.
+  s.server.Get("/trickle", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("text/plain", [&, sent = 0](size_t, httplib::DataSink& sink) mutable {
+      if (sent == 30) {
+        finished = true;
+        sink.done();
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      ++sent;
+      return sink.write("x", 1);
+    });
+  });
+  // The same pace without end: ten bytes a second for a minute.
+  s.server.Get("/crawl", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("text/plain", [&, sent = 0](size_t, httplib::DataSink& sink) mutable {
+      if (sent == 600) {
+        finished = true;
+        sink.done();
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      ++sent;
+      return sink.write("x", 1);
+    });
+  });
+  // A few bytes, then nothing until the test ends.
+  s.server.Get("/stall", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("text/plain", [&, sent = false](size_t, httplib::DataSink& sink) mutable {
+      if (!sent) {
+        sent = true;
+        return sink.write("begun", 5);
+      }
+      s.WaitForRelease(std::chrono::seconds(30));
+      finished = true;
+      return false;
+    });
+  });
+  // No answer at all while the server works.
+  s.server.Get("/hold", [&](const httplib::Request&, httplib::Response& res) {
     s.WaitForRelease(std::chrono::seconds(30));
-    answered = true;
+    finished = true;
     res.set_content("late", "text/plain");
   });
   s.Start();
-  quorl::CurlHttpTransport transport(1, 1);
-  try {
-    transport.Send({"GET", s.Url("/slow"), {}, ""});
-    ADD_FAILURE();
-  } catch (const EIdSocketError& e) {
-    EXPECT_EQ(e.Message(), "HTTP request to " + s.Url("/slow") + " failed: Timeout was reached");
+
+  const struct {
+    const char* path;
+    quorl::HttpStallLimit limit;
+    bool givesUp;
+  } cases[] = {
+      {"/trickle", {1, 1}, false},
+      {"/crawl", {1000, 1}, true},
+      {"/stall", {1, 1}, true},
+      {"/hold", {1, 1}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    finished = false;
+    ScopedStallLimit limit(c.limit);
+    quorl::CurlHttpTransport transport;
+    try {
+      const quorl::HttpResponse r = transport.Send({"GET", s.Url(c.path), {}, ""});
+      EXPECT_FALSE(c.givesUp);
+      EXPECT_EQ(r.body, std::string(30, 'x'));
+    } catch (const EIdSocketError& e) {
+      EXPECT_TRUE(c.givesUp) << e.Message();
+      EXPECT_EQ(e.Message(), "HTTP request to " + s.Url(c.path) + " failed: timed out: fewer than " +
+                                 std::to_string(c.limit.bytes) + " bytes in 1 seconds");
+      EXPECT_FALSE(finished) << "the client waited for the server to finish";
+    }
   }
-  EXPECT_FALSE(answered) << "the client waited for the answer";
+
+  // Values below 1 take the defaults.
+  ScopedStallLimit odd({0, -5});
+  EXPECT_EQ(quorl::GetHttpStallLimit(), quorl::HttpStallLimit{});
 }
 
 TEST(CurlHttpTransport, RefusesAnswerLargerThanTheCap) {

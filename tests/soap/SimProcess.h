@@ -57,9 +57,11 @@ inline std::vector<char*> Argv(std::vector<std::string>& args) {
 // The simulator on a free loopback port, stopped with SIGTERM on destruction.
 class SimProcess {
  public:
-  explicit SimProcess(const std::string& dbPath, bool seed = true) {
+  explicit SimProcess(const std::string& dbPath, bool seed = true,
+                      const std::vector<std::string>& extraArgs = {}) {
     std::vector<std::string> args = {BinaryDir() + "/bin/ticketmanage-sim", "--port", "0", "--db", dbPath};
     if (seed) args.push_back("--seed");
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe failed");
     posix_spawn_file_actions_t actions;

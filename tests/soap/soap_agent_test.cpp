@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "agent/uCoreMemberSys_ZEL.h"
 #include "fakes/FakeHttpTransport.h"
@@ -80,6 +81,23 @@ TEST_F(SoapAgent, EachAgentReadsTheAddressesAgain) {
   EXPECT_EQ(first.SoapClient->URL(), "http://first.test/services/TicketManage");
   EXPECT_EQ(second.SoapClient->URL(), "http://second.test/services/TicketManage");
   EXPECT_EQ(_MemberSysSoapURL_ZEL, "http://second.test/services/TicketManage");
+}
+
+// A site whose service lives under another namespace says so in the
+// configuration file; each agent reads it again.
+TEST_F(SoapAgent, EachAgentCallsInTheNamespaceOfTheIniFile) {
+  SetAddress("http://svc.test/services/TicketManage");
+  const auto callNamespace = [this] {
+    TMemberSysSoapAgent_ZEL agent;
+    agent.Service->getSurplus(u"1");
+    const std::string& body = http_.server.LastRequest().body;
+    const size_t begin = body.find("xmlns:NS1=\"") + 11;
+    return body.substr(begin, body.find('"', begin) - begin);
+  };
+  std::ofstream(dir_ + "/QUORLZELCLIENT.LIC") << "[WSDLCONFIGURE]\r\nTICKETMANAGENAMESPACE=urn:site:tm\r\n";
+  EXPECT_EQ(callNamespace(), "urn:site:tm");
+  std::filesystem::remove(dir_ + "/QUORLZELCLIENT.LIC");
+  EXPECT_EQ(callNamespace(), quorl::kTicketManageNamespace);
 }
 
 TEST_F(SoapAgent, NoAddressRowGivesAnEmptyEndpointThatFailsAtTheCall) {

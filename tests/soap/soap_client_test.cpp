@@ -6,11 +6,13 @@
 #include <pugixml.hpp>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 
 #include "fakes/FakeHttpTransport.h"
+#include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "soap/THTTPRIO.h"
@@ -217,6 +219,72 @@ TEST_F(SoapClient, TextAnswerShapes) {
   }
 }
 
+// The same answer in the encodings services send: the XML declaration or the
+// HTTP charset names it; a byte-order mark beats both, the charset beats the
+// declaration.
+TEST_F(SoapClient, AnswersInOtherEncodingsAreDecoded) {
+  const std::string gbk = "\xBB\xE1\xD4\xB1";   // 会员
+  const std::string utf8 = "会员";
+  const auto body = [](const std::string& declaration, const std::string& text) {
+    std::string b = Answer("<r>" + text + "</r>");
+    return declaration.empty() ? b.substr(b.find("?>") + 2)
+                               : "<?xml version=\"1.0\" encoding=\"" + declaration + "\"?>" +
+                                     b.substr(b.find("?>") + 2);
+  };
+  struct Case {
+    const char* name;
+    std::string contentType;
+    std::string body;
+    std::u16string expected;
+  };
+  const std::vector<Case> cases = {
+      {"declared GBK", "text/xml", body("GBK", gbk), u"会员"},
+      {"declared gb2312, any case", "", body("gb2312", gbk), u"会员"},
+      {"charset only", "text/xml; charset=GBK", body("", gbk), u"会员"},
+      {"quoted charset", "text/xml;charset=\"cp936\"", body("", gbk), u"会员"},
+      {"GB18030 four-byte characters", "text/xml; charset=GB18030",
+       body("", gbk + "\x94\x39\xFC\x36\x81\x30\x89\x38" + "1"), u"会员??1"},
+      {"charset beats declaration (GBK bytes)", "text/xml; charset=GBK", body("UTF-8", gbk), u"会员"},
+      {"charset beats declaration (UTF-8 bytes)", "text/xml; charset=utf-8", body("GBK", utf8), u"会员"},
+      {"byte-order mark beats charset", "text/xml; charset=GBK", "\xEF\xBB\xBF" + body("GBK", utf8),
+       u"会员"},
+      {"declared ISO-8859-1", "text/xml", body("ISO-8859-1", "caf\xE9"), u"caf\u00E9"},
+      {"declared UTF-8", "text/xml; charset=UTF-8", body("UTF-8", utf8), u"会员"},
+  };
+  IntfPtr<TicketManage> svc = Bind();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    http.server.Respond(200, c.body, {{"Content-Type", c.contentType}});
+    EXPECT_EQ(svc->getSurplus(u"1"), c.expected);
+  }
+
+  // A fault sent with status 500 is read in its encoding too.
+  const std::string fault = std::string("<?xml version=\"1.0\" encoding=\"GBK\"?><s:Envelope xmlns:s=\"") +
+                            kEnv + "\"><s:Body><s:Fault><faultcode>s:Server</faultcode><faultstring>" +
+                            gbk + "</faultstring></s:Fault></s:Body></s:Envelope>";
+  http.server.Respond(500, fault, {{"content-type", "text/xml"}});
+  try {
+    svc->getSurplus(u"1");
+    ADD_FAILURE() << "no exception";
+  } catch (const ERemotableException& e) {
+    EXPECT_EQ(e.FaultString(), gbk);
+  }
+
+  // An encoding nobody here knows is named, not guessed.
+  for (const auto& [contentType, declaration] :
+       std::vector<std::pair<std::string, std::string>>{{"text/xml", "KOI8-R"},
+                                                        {"text/xml; charset=KOI8-R", "UTF-8"}}) {
+    SCOPED_TRACE(contentType);
+    http.server.Respond(200, body(declaration, "x"), {{"Content-Type", contentType}});
+    try {
+      svc->getSurplus(u"1");
+      ADD_FAILURE() << "no exception";
+    } catch (const ESOAPDomConvertError& e) {
+      EXPECT_NE(e.Message().find("'KOI8-R'"), std::string::npos) << e.Message();
+    }
+  }
+}
+
 TEST_F(SoapClient, IntegerAnswerShapes) {
   struct Case {
     std::string result;
@@ -364,6 +432,77 @@ TEST_F(SoapClient, DefaultAddressesWhenAddrIsEmpty) {
   EXPECT_EQ(http.server.requests[1].url, quorl::kTicketManageDefaultWSDL);
   EXPECT_EQ(http.server.requests[2].url, "http://ticket.example:8080/services/TicketManage");
   EXPECT_EQ(http.server.requests[3].url, "http://ticket.example:8080/services/TicketManage");
+}
+
+// The namespace of the NS1 operation element of a request envelope.
+std::string CallNamespace(const quorl::HttpRequest& r) {
+  const size_t at = r.body.find("xmlns:NS1=\"");
+  if (at == std::string::npos) return "<none>";
+  const size_t begin = at + 11;
+  return r.body.substr(begin, r.body.find('"', begin) - begin);
+}
+
+// The build-time namespace and default addresses give way to the keys of the
+// configuration file, read each time a client is bound.
+TEST_F(SoapClient, DeploymentValuesFromTheIniFile) {
+  std::string dir = (std::filesystem::temp_directory_path() / "quorl-soap-XXXXXX").string();
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  quorl::SetApplicationDirectory(dir);
+  const std::string url = quorl::kTicketManageDefaultURL, wsdl = quorl::kTicketManageDefaultWSDL,
+                    ns = quorl::kTicketManageNamespace;
+  struct Case {
+    const char* name;
+    const char* ini;  // nullptr: no file
+    std::string url, wsdl, ns;
+  };
+  const std::vector<Case> cases = {
+      {"no file", nullptr, url, wsdl, ns},
+      {"empty keys", "[WSDLCONFIGURE]\nTICKETMANAGEURL=\nTICKETMANAGENAMESPACE=\n", url, wsdl, ns},
+      {"endpoint only", "[WSDLCONFIGURE]\nTICKETMANAGEURL=http://site:81/services/TicketManage\n",
+       "http://site:81/services/TicketManage", "http://site:81/services/TicketManage?wsdl", ns},
+      {"all three",
+       "[wsdlconfigure]\nticketmanageurl = http://a/s\nTICKETMANAGEWSDL=http://b/w?wsdl\n"
+       "TICKETMANAGENAMESPACE=urn:site\n",
+       "http://a/s", "http://b/w?wsdl", "urn:site"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir + "/QUORLZELCLIENT.LIC");
+    if (c.ini != nullptr) std::ofstream(dir + "/QUORLZELCLIENT.LIC") << c.ini;
+    http.server.requests.clear();
+    http.server.Respond(200, Answer("<r>x</r>"));
+    GetTicketManage(false, "", nullptr)->getSurplus(u"1");
+    EXPECT_EQ(http.server.LastRequest().url, c.url);
+    EXPECT_EQ(CallNamespace(http.server.LastRequest()), c.ns);
+    http.server.Respond(404, "");
+    EXPECT_THROW(GetTicketManage(true, "", nullptr)->getSurplus(u"1"), EIdHTTPProtocolException);
+    EXPECT_EQ(http.server.LastRequest().url, c.wsdl);
+  }
+  quorl::SetApplicationDirectory("");
+  std::filesystem::remove_all(dir);
+}
+
+// Bound through a WSDL, a client calls in the WSDL's targetNamespace, whatever
+// the registry holds; bound by address again, in the registered one.
+TEST_F(SoapClient, WsdlTargetNamespaceIsTheCallsNamespace) {
+  const std::string wsdl =
+      "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\" "
+      "xmlns:soap=\"http://schemas.xmlsoap.org/wsdl/soap/\" targetNamespace=\"urn:from-wsdl\">"
+      "<service name=\"TicketManageService\"><port name=\"TicketManage\">"
+      "<soap:address location=\"http://w.test/services/TicketManage\"/></port></service></definitions>";
+  THTTPRIO* rio = new THTTPRIO(quorl::RioLifetime::Owned);
+  {
+    IntfPtr<TicketManage> svc = GetTicketManage(true, "http://w.test/services/TicketManage?wsdl", rio);
+    http.server.Respond(200, wsdl);
+    http.server.Respond(200, Answer("<r>x</r>"));
+    svc->getSurplus(u"1");
+    EXPECT_EQ(CallNamespace(http.server.LastRequest()), "urn:from-wsdl");
+    rio->SetURL("http://svc.test/services/TicketManage");
+    http.server.Respond(200, Answer("<r>x</r>"));
+    svc->getSurplus(u"1");
+    EXPECT_EQ(CallNamespace(http.server.LastRequest()), quorl::kTicketManageNamespace);
+  }
+  delete rio;
 }
 
 TEST_F(SoapClient, WsdlBindingSetsLocationServiceAndPort) {

@@ -5,9 +5,11 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <set>
 
+#include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "platform/Http.h"
@@ -276,6 +278,28 @@ TEST_F(SimTest, BindingThroughTheServicesWsdl) {
     ++operations;
   }
   EXPECT_EQ(operations, 11u);
+}
+
+// A service under a namespace of its own: a client bound by address calls in
+// the registered namespace and is refused until the configuration file names
+// the service's; a client bound through the WSDL takes it from there.
+TEST(SimNamespace, CallsSucceedOnlyInTheServicesNamespace) {
+  TicketManage_WSDL_Initialize();
+  TempFolder folder;
+  SimProcess sim(folder.File("ns.db"), true, {"--namespace", "urn:site:ticketmanage"});
+  quorl::SetApplicationDirectory(folder.File(""));
+  const auto member = [](IntfPtr<TicketManage> svc) {
+    return Doc(svc->getSurplus(u"8800000004")).Attr("memberID");
+  };
+  EXPECT_THROW(member(GetTicketManage(false, sim.Endpoint(), nullptr)), ERemotableException);
+  EXPECT_EQ(member(GetTicketManage(true, sim.Endpoint() + "?wsdl", nullptr)),
+            (std::vector<std::string>{"2001"}));
+  std::ofstream(folder.File("QUORLZELCLIENT.LIC"))
+      << "[WSDLCONFIGURE]\nTICKETMANAGENAMESPACE=urn:site:ticketmanage\nTICKETMANAGEURL=" << sim.Endpoint()
+      << "\n";
+  EXPECT_EQ(member(GetTicketManage(false, "", nullptr)), (std::vector<std::string>{"2001"}));
+  quorl::SetApplicationDirectory("");
+  TicketManage_WSDL_Initialize();
 }
 
 TEST_F(SimTest, HostileRequestsGetFaultsNotCrashes) {
