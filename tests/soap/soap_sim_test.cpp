@@ -300,6 +300,14 @@ TEST(SimNamespace, CallsSucceedOnlyInTheServicesNamespace) {
   EXPECT_EQ(member(GetTicketManage(false, "", nullptr)), (std::vector<std::string>{"2001"}));
   quorl::SetApplicationDirectory("");
   TicketManage_WSDL_Initialize();
+  // The calling tool: its own namespace option, refused beside --wsdl.
+  const std::string tool = quorl::testing::BinaryDir() + "/bin/ticketmanage";
+  EXPECT_EQ(RunProgram({tool, sim.Endpoint(), "getSurplus", "8800000004"}).exitCode, 1);
+  const ProgramResult r = RunProgram({tool, "--namespace", "urn:site:ticketmanage", sim.Endpoint(), "getSurplus",
+                                      "8800000004"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("memberID=\"2001\""), std::string::npos) << r.out;
+  EXPECT_EQ(RunProgram({tool, "--wsdl", "--namespace", "urn:x", sim.Endpoint(), "getSurplus", "1"}).exitCode, 2);
 }
 
 TEST_F(SimTest, HostileRequestsGetFaultsNotCrashes) {

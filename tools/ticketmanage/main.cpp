@@ -36,10 +36,13 @@ const std::vector<Call>& Calls() {
 
 void Usage(std::FILE* to) {
   std::fprintf(to,
-               "usage: ticketmanage [--wsdl] ADDRESS OPERATION [ARG...]\n"
+               "usage: ticketmanage [--wsdl | --namespace URI] ADDRESS OPERATION [ARG...]\n"
                "  Calls OPERATION of the TicketManage service at ADDRESS (the endpoint, or the\n"
-               "  WSDL address with --wsdl; an empty ADDRESS takes the built-in default) and\n"
-               "  prints the result as UTF-8 without a trailing newline.\n"
+               "  WSDL address with --wsdl; an empty ADDRESS takes the default address) and\n"
+               "  prints the result as UTF-8 without a trailing newline. The calls are made in\n"
+               "  the namespace --namespace gives, else the WSDL's targetNamespace (--wsdl),\n"
+               "  else TICKETMANAGENAMESPACE of QUORLZELCLIENT.LIC beside the program, else\n"
+               "  the built-in one.\n"
                "operations:\n");
   for (const quorl::SoapMethod& m : quorl::TicketManageInfo().methods) {
     std::string line = "  " + m.name;
@@ -61,6 +64,7 @@ std::string ForTerminal(const std::string& gbk) {
 int main(int argc, char** argv) {
   std::vector<std::string> positional;
   bool useWsdl = false;
+  std::string nameSpace;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (positional.empty() && (a == "-h" || a == "--help")) {
@@ -71,10 +75,22 @@ int main(int argc, char** argv) {
       useWsdl = true;
       continue;
     }
+    if (positional.empty() && a == "--namespace") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        std::fprintf(stderr, "ticketmanage: --namespace needs a URI\n");
+        return 2;
+      }
+      nameSpace = argv[++i];
+      continue;
+    }
     positional.push_back(a);
   }
   if (positional.size() < 2) {
     Usage(stderr);
+    return 2;
+  }
+  if (useWsdl && !nameSpace.empty()) {
+    std::fprintf(stderr, "ticketmanage: --namespace and --wsdl exclude each other (the WSDL names the namespace)\n");
     return 2;
   }
 
@@ -101,6 +117,8 @@ int main(int argc, char** argv) {
     // The address is 8-bit text in the package's code page.
     quorl::IntfPtr<TicketManage> service =
         GetTicketManage(useWsdl, quorl::Utf8ToGbk(positional[0]), nullptr);
+    // After the client is made: making it registers the namespace in force.
+    if (!nameSpace.empty()) quorl::UseTicketManageNamespace(nameSpace);
     const quorl::SoapValue result = Calls()[slot](*service, args);
     const std::string out = std::holds_alternative<int32_t>(result)
                                 ? std::to_string(std::get<int32_t>(result))
