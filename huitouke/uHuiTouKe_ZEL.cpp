@@ -91,6 +91,25 @@ std::string GenderText(const TvxJSONbase& value) {
   return std::string();
 }
 
+// "member" counts only when it holds something: null, {}, [] or "" is no
+// member, and the lookup goes on without member fields. Any other value that
+// is not an object is a broken answer.
+const TvxJSONobject* PresentMember(TvxJSONbase* value) {
+  if (value == nullptr) return nullptr;
+  switch (value->SelfType()) {
+    case jsNull: return nullptr;
+    case jsObject:
+    case jsList:
+      if (value->GetCount() == 0) return nullptr;
+      break;
+    case jsString:
+      if (static_cast<const TvxJSONstring*>(value)->Value().empty()) return nullptr;
+      break;
+    default: break;
+  }
+  return &JsonObject(*value, u"member");
+}
+
 void FillMemberFields(TClientDataSet& table, const TvxJSONobject* member, bool memberPassword) {
   if (member == nullptr) return;
   CopyText(table, *member, "member_id", u"member_id");
@@ -235,8 +254,7 @@ Variant THuiTouKe_ZEL::GetCardInfo(const std::string& Key, const std::string& Pa
     if (totalValue == nullptr) return result;
     const int32_t total = JsonWholeNumber(*totalValue, u"total");
 
-    const TvxJSONobject* member = nullptr;
-    if (TvxJSONbase* m = answer.object->OldGetField(u"member")) member = &JsonObject(*m, u"member");
+    const TvxJSONobject* member = PresentMember(answer.object->OldGetField(u"member"));
     const bool bySearch = SearchType(Key);
 
     if (total == 0) {

@@ -50,7 +50,10 @@ class THuiTouKe_ZEL {
   // "get_card_list": the member found by Key (mobile number, e-mail address or
   // card number) and all of the member's cards, as a dataset packet with the
   // sixteen fields member_id ... MemberTypeName, one row per card (one row of
-  // member fields only when the member has no card). Password is the typed
+  // member fields only when the member has no card). A "total" with a
+  // fraction is rounded half to even. A "member" that is null or empty ({},
+  // [], "") leaves the member fields empty; one that holds anything else but
+  // an object fails the lookup. Password is the typed
   // password; it travels as SetEncrypt(key, Password). Never raises: every
   // failure (and an empty base address, which sends nothing) gives the table
   // with its fields and no rows.
@@ -61,7 +64,8 @@ class THuiTouKe_ZEL {
   bool SearchType(const std::string& Key) const;
 
   // "view_invoice", page by page (25 records a page, as many pages as the
-  // first page's "count" asks for): the card's stored-value and points
+  // first page's "count" asks for; a fractional count is rounded half to
+  // even first): the card's stored-value and points
   // movements in the period, as a dataset packet with the eleven fields
   // card_no ... CNAME. CNAME is looked up in Users by "UserCode" (exact
   // match); Users is read and its current row moved, never changed, and stays
