@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host/QuorlClientDataSet.h"
 #include "huitouke/HtkTestSupport.h"
@@ -173,6 +174,26 @@ TEST_F(HuiTouKeSim, RefusesOversizedMalformedAndUnsignedRequests) {
   // Still serving.
   THuiTouKe_ZEL client;
   EXPECT_EQ(ReadPacket(client.GetCardInfo("13912345678", "123456")).rows.size(), 2u);
+}
+
+// The helper that starts the simulator gives up on a child that never says its
+// port (hung before its first line, a line cut short, a wrong line, an early
+// exit) instead of waiting on it for ever, and stops it.
+TEST(ServerProcess, GivesUpOnAChildThatNeverSaysItsPort) {
+  const std::vector<std::string> children[] = {
+      {"/bin/sh", "-c", "exec sleep 600"},
+      {"/bin/sh", "-c", "printf 'listening on 5'; exec sleep 600"},
+      {"/bin/sh", "-c", "echo starting; exec sleep 600"},
+      {"/bin/sh", "-c", "exit 3"},
+  };
+  for (const auto& argv : children) {
+    quorl::htktest::ServerProcess child(argv, 300);
+    EXPECT_EQ(child.Port(), 0) << argv[2];
+    const int status = child.Stop();
+    EXPECT_TRUE(WIFSIGNALED(status) || WIFEXITED(status)) << argv[2];
+  }
+  quorl::htktest::ServerProcess quick({"/bin/sh", "-c", "echo 'listening on 4321'; exec sleep 600"}, 20000);
+  EXPECT_EQ(quick.Port(), 4321);
 }
 
 TEST_F(HuiTouKeSim, StopsOnSigterm) {
