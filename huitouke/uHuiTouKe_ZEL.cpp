@@ -26,10 +26,6 @@ using quorl::htk::RequireMember;
 
 constexpr const char* kSuccessCode = "A00006";
 constexpr int kRecordsPerPage = 25;
-// The platform says how many pages to fetch. A count beyond any real card's
-// history would keep the till busy for hours (and the table growing), so it is
-// taken as a broken answer.
-constexpr int kMaxStoredConsumeRecords = 100000;
 // Only the first 12 of the 32 digest digits fit the password field.
 constexpr int kPasswordField = 12;
 

@@ -72,6 +72,14 @@ class THuiTouKe_ZEL {
   // owned by the caller. The four texts go into the query string unchanged.
   // Never raises: every failure, on any page, gives the table with its fields
   // and no rows (rows of earlier pages are dropped too).
+  //
+  // Page cap: a first page whose "count" is above kMaxStoredConsumeRecords,
+  // or pages that together hold more records than that, count as a broken
+  // answer and give the empty table after that page. The platform alone
+  // decides how many pages are fetched, and a count no card's history comes
+  // near would block the till for hours and fill memory. A card that truly
+  // has more movements must be queried over shorter periods.
+  static constexpr int kMaxStoredConsumeRecords = 100000;
   Variant GetStoredConsumeData(const std::string& CardNo, const std::string& Type,
                                const std::string& SDate, const std::string& EDate,
                                TQuorlClientDataSet* Users);

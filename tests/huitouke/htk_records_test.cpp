@@ -97,6 +97,7 @@ TEST_F(StoredConsumeTest, EveryPageCarriesItsOwnTimeStampAndSignature) {
 }
 
 TEST_F(StoredConsumeTest, FetchesCountDividedBy25RoundedUpPages) {
+  constexpr int kCap = THuiTouKe_ZEL::kMaxStoredConsumeRecords;
   struct Case {
     std::string count;
     size_t requests;
@@ -106,6 +107,10 @@ TEST_F(StoredConsumeTest, FetchesCountDividedBy25RoundedUpPages) {
       {"\"51\"", 3, 3}, {"-4", 1, 1},
       // A fraction is rounded half to even first; the pages follow from that.
       {"25.5", 2, 2}, {"24.5", 1, 1}, {"25.4", 1, 1}, {"50.5", 2, 2}, {"50.51", 3, 3}, {"\"25.5\"", 2, 2},
+      // The page cap: up to it every page is fetched, beyond it the first
+      // page's answer is refused and nothing is kept.
+      {std::to_string(kCap), kCap / 25, kCap / 25}, {std::to_string(kCap) + ".5", kCap / 25, kCap / 25},
+      {std::to_string(kCap + 1), 1, 0}, {std::to_string(kCap) + ".51", 1, 0},
   };
   for (const Case& c : cases) {
     http.server.requests.clear();

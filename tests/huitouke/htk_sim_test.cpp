@@ -176,6 +176,32 @@ TEST_F(HuiTouKeSim, RefusesOversizedMalformedAndUnsignedRequests) {
   EXPECT_EQ(ReadPacket(client.GetCardInfo("13912345678", "123456")).rows.size(), 2u);
 }
 
+TEST(HuiTouKeSimPageCap, AHistoryBeyondTheCapGivesTheEmptyTableAShorterPeriodDoesNot) {
+  const std::string dir = quorl::htktest::MakeTempDir("quorl-htk-cap-");
+  ASSERT_FALSE(dir.empty());
+  {
+    // The first 60 movements are those of the usual seed (the first quarter of
+    // 2024); the rest follow them.
+    const int movements = THuiTouKe_ZEL::kMaxStoredConsumeRecords + 1;
+    SimProcess sim(dir + "/htk.db", kKey, kMerchant, true, {"--seed-movements", std::to_string(movements)});
+    ASSERT_GT(sim.Port(), 0) << "huitouke-sim did not start";
+    ScopedPlatformConfig config(sim.BaseUrl(), std::string(kMerchant) + "|ST-01", kKey);
+    TQuorlClientDataSet users;
+    users.FieldDefs.Add("UserCode", TFieldType::ftString, 12);
+    users.FieldDefs.Add("CNAME", TFieldType::ftString, 32);
+    users.CreateDataSet();
+    THuiTouKe_ZEL client;
+    const Packet everything = ReadPacket(client.GetStoredConsumeData("8600000001", "0", "", "", &users));
+    EXPECT_EQ(everything.fields.size(), 11u);
+    EXPECT_TRUE(everything.rows.empty());
+    const Packet quarter =
+        ReadPacket(client.GetStoredConsumeData("8600000001", "0", "2024-01-01", "2024-03-31", &users));
+    EXPECT_EQ(quarter.rows.size(), 60u);
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+}
+
 // The helper that starts the simulator gives up on a child that never says its
 // port (hung before its first line, a line cut short, a wrong line, an early
 // exit) instead of waiting on it for ever, and stops it.
