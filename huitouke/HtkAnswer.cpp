@@ -1,7 +1,5 @@
 #include "huitouke/HtkAnswer.h"
 
-#include <cmath>
-
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 
@@ -58,10 +56,14 @@ double JsonNumber(const TvxJSONbase& value, std::u16string_view name) {
 }
 
 int32_t JsonWholeNumber(const TvxJSONbase& value, std::u16string_view name) {
-  const double d = JsonNumber(value, name);
-  if (!std::isfinite(d) || d != std::floor(d)) Fail(name, "is not a whole number");
-  if (d < -2147483648.0 || d > 2147483647.0) Fail(name, "is out of range");
-  return static_cast<int32_t>(d);
+  // The variant's own conversion, so a count of 2.5 reads as the host reads
+  // it (2, half to even) instead of failing the whole answer.
+  const Variant v = ScalarValue(value, name);
+  try {
+    return v.AsInteger();
+  } catch (const Exception& e) {
+    Fail(name, "is not a whole number (" + e.Message() + ")");
+  }
 }
 
 TvxJSONobject& JsonObject(TvxJSONbase& value, std::u16string_view name) {

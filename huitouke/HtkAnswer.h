@@ -37,7 +37,10 @@ std::string JsonText(const TvxJSONbase& value, std::u16string_view name);
 // is no number raise.
 double JsonNumber(const TvxJSONbase& value, std::u16string_view name);
 
-// JsonNumber that must be a whole number within the 32-bit signed range.
+// The value as a 32-bit whole number, converted as a variant converts to
+// Integer: a fraction rounds half to even (2.5 gives 2, 3.5 gives 4), a
+// numeric text the same, a Boolean true gives -1. Null, a list, an object, a
+// text that is no number or a value outside the 32-bit range raise.
 int32_t JsonWholeNumber(const TvxJSONbase& value, std::u16string_view name);
 
 // Downcasts that raise when the value is of another kind.

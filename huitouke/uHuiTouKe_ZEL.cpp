@@ -26,10 +26,6 @@ using quorl::htk::RequireMember;
 
 constexpr const char* kSuccessCode = "A00006";
 constexpr int kRecordsPerPage = 25;
-// The platform says how many pages to fetch. A count beyond any real card's
-// history would keep the till busy for hours (and the table growing), so it is
-// taken as a broken answer.
-constexpr int kMaxStoredConsumeRecords = 100000;
 // Only the first 12 of the 32 digest digits fit the password field.
 constexpr int kPasswordField = 12;
 
@@ -89,6 +85,25 @@ std::string GenderText(const TvxJSONbase& value) {
   if (d == 1) return "\xC5\xAE";  // 女 in GBK
   if (d == 0) return "\xC4\xD0";  // 男 in GBK
   return std::string();
+}
+
+// "member" counts only when it holds something: null, {}, [] or "" is no
+// member, and the lookup goes on without member fields. Any other value that
+// is not an object is a broken answer.
+const TvxJSONobject* PresentMember(TvxJSONbase* value) {
+  if (value == nullptr) return nullptr;
+  switch (value->SelfType()) {
+    case jsNull: return nullptr;
+    case jsObject:
+    case jsList:
+      if (value->GetCount() == 0) return nullptr;
+      break;
+    case jsString:
+      if (static_cast<const TvxJSONstring*>(value)->Value().empty()) return nullptr;
+      break;
+    default: break;
+  }
+  return &JsonObject(*value, u"member");
 }
 
 void FillMemberFields(TClientDataSet& table, const TvxJSONobject* member, bool memberPassword) {
@@ -235,8 +250,7 @@ Variant THuiTouKe_ZEL::GetCardInfo(const std::string& Key, const std::string& Pa
     if (totalValue == nullptr) return result;
     const int32_t total = JsonWholeNumber(*totalValue, u"total");
 
-    const TvxJSONobject* member = nullptr;
-    if (TvxJSONbase* m = answer.object->OldGetField(u"member")) member = &JsonObject(*m, u"member");
+    const TvxJSONobject* member = PresentMember(answer.object->OldGetField(u"member"));
     const bool bySearch = SearchType(Key);
 
     if (total == 0) {

@@ -50,7 +50,10 @@ class THuiTouKe_ZEL {
   // "get_card_list": the member found by Key (mobile number, e-mail address or
   // card number) and all of the member's cards, as a dataset packet with the
   // sixteen fields member_id ... MemberTypeName, one row per card (one row of
-  // member fields only when the member has no card). Password is the typed
+  // member fields only when the member has no card). A "total" with a
+  // fraction is rounded half to even. A "member" that is null or empty ({},
+  // [], "") leaves the member fields empty; one that holds anything else but
+  // an object fails the lookup. Password is the typed
   // password; it travels as SetEncrypt(key, Password). Never raises: every
   // failure (and an empty base address, which sends nothing) gives the table
   // with its fields and no rows.
@@ -61,13 +64,22 @@ class THuiTouKe_ZEL {
   bool SearchType(const std::string& Key) const;
 
   // "view_invoice", page by page (25 records a page, as many pages as the
-  // first page's "count" asks for): the card's stored-value and points
+  // first page's "count" asks for; a fractional count is rounded half to
+  // even first): the card's stored-value and points
   // movements in the period, as a dataset packet with the eleven fields
   // card_no ... CNAME. CNAME is looked up in Users by "UserCode" (exact
   // match); Users is read and its current row moved, never changed, and stays
   // owned by the caller. The four texts go into the query string unchanged.
   // Never raises: every failure, on any page, gives the table with its fields
   // and no rows (rows of earlier pages are dropped too).
+  //
+  // Page cap: a first page whose "count" is above kMaxStoredConsumeRecords,
+  // or pages that together hold more records than that, count as a broken
+  // answer and give the empty table after that page. The platform alone
+  // decides how many pages are fetched, and a count no card's history comes
+  // near would block the till for hours and fill memory. A card that truly
+  // has more movements must be queried over shorter periods.
+  static constexpr int kMaxStoredConsumeRecords = 100000;
   Variant GetStoredConsumeData(const std::string& CardNo, const std::string& Type,
                                const std::string& SDate, const std::string& EDate,
                                TQuorlClientDataSet* Users);

@@ -1,10 +1,11 @@
 #include "sim/huitouke/SimProtocol.h"
 
+#include <openssl/evp.h>
+
 #include <array>
 #include <cstdio>
 #include <ctime>
-
-#include "huitouke/md5.h"
+#include <stdexcept>
 
 namespace quorl::htksim {
 
@@ -56,6 +57,23 @@ ParamList ParsePairs(std::string_view text, bool plusIsBlank) {
   return params;
 }
 
+// The printed MD5 of text, from OpenSSL rather than the package's own unit:
+// the client signs with that unit, and a fault in it must show up here as a
+// refused signature instead of agreeing with itself.
+std::string Md5Hex(std::string_view text) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr) != 1)
+    throw std::runtime_error("MD5 is not available");
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned int i = 0; i < length; ++i) {
+    out += kHex[digest[i] >> 4];
+    out += kHex[digest[i] & 0x0F];
+  }
+  return out;
+}
+
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -93,7 +111,7 @@ bool SignatureValid(const ParamList& params, const std::string& key) {
     signedText += params[i].second;
   }
   signedText += key;
-  return EqualIgnoringCase(MD5Print(MD5String(signedText)), params.back().second);
+  return EqualIgnoringCase(Md5Hex(signedText), params.back().second);
 }
 
 std::string Rc4(std::string_view key, std::string_view bytes) {

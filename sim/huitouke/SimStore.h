@@ -67,8 +67,14 @@ class SimStore {
   SimStore(const SimStore&) = delete;
   SimStore& operator=(const SimStore&) = delete;
 
+  // Seed movements: 60 records for card 8600000001 in early 2024, so that a
+  // query over the quarter spans three pages of 25.
+  static constexpr int kSeedMovements = 60;
+
   // Adds the demo members, cards and movements unless members exist already.
-  void Seed();
+  // movements is the number of movements of card 8600000001; a large number
+  // lets a client's limits on long histories be tried.
+  void Seed(int movements = kSeedMovements);
 
   std::optional<Member> MemberByMobile(const std::string& mobile);
   std::optional<Member> MemberByEmail(const std::string& email);  // ignoring ASCII case

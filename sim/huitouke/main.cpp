@@ -24,7 +24,7 @@ using quorl::htksim::ParamList;
 
 constexpr const char* kUsage =
     "usage: huitouke-sim --port N --db PATH --key KEY --merchant ID [--seed]\n"
-    "                    [--host ADDR] [--base PATH]\n"
+    "                    [--seed-movements N] [--host ADDR] [--base PATH]\n"
     "\n"
     "Serves the HuiTouKe platform's requests over HTTP:\n"
     "  POST <base>get_card_list     member and cards by mobile, e-mail or card number\n"
@@ -38,11 +38,18 @@ constexpr const char* kUsage =
     "  --key KEY      the shared platform key\n"
     "  --merchant ID  the merchant identifier accepted in sbs_id\n"
     "  --seed         add demo members, cards and movements to an empty database\n"
+    "  --seed-movements N\n"
+    "                 with --seed: card 8600000001 gets N movements instead of\n"
+    "                 60 (up to 1000000), e.g. more than a client fetches\n"
     "  --host ADDR    address to bind; default 127.0.0.1\n"
     "  --base PATH    path before the method names; default /api/\n"
     "  --help         this text\n"
     "\n"
     "SIGINT or SIGTERM stops the server.\n";
+
+// Enough to go far past any client's limit on a card's history; bounded so a
+// typo cannot fill the disk.
+constexpr long kMaxSeedMovements = 1000000;
 
 // Request bodies are a few hundred bytes; anything near this is not ours.
 constexpr size_t kMaxBodyBytes = 64 * 1024;
@@ -51,6 +58,7 @@ struct Args {
   std::optional<int> port;
   std::string db, key, merchant, host = "127.0.0.1", base = "/api/";
   bool seed = false;
+  std::optional<int> seedMovements;
   bool help = false;
 };
 
@@ -77,6 +85,13 @@ Args Parse(int argc, char** argv) {
       const long port = std::strtol(v.c_str(), &end, 10);
       if (v.empty() || *end != '\0' || port < 0 || port > 65535) Usage("bad port '" + v + "'");
       a.port = static_cast<int>(port);
+    } else if (arg == "--seed-movements") {
+      const std::string v = value();
+      char* end = nullptr;
+      const long n = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || n < 0 || n > kMaxSeedMovements)
+        Usage("bad number of movements '" + v + "'");
+      a.seedMovements = static_cast<int>(n);
     } else if (arg == "--db") {
       a.db = value();
     } else if (arg == "--key") {
@@ -96,6 +111,8 @@ Args Parse(int argc, char** argv) {
   if (a.db.empty()) Usage("--db is required");
   if (a.key.empty()) Usage("--key is required");
   if (a.merchant.empty()) Usage("--merchant is required");
+  if (a.seedMovements && !a.seed)
+    Usage("--seed-movements needs --seed");
   if (a.base.empty() || a.base.front() != '/') Usage("--base must start with '/'");
   return a;
 }
@@ -125,7 +142,7 @@ int Run(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   quorl::htksim::SimStore store(args.db);
-  if (args.seed) store.Seed();
+  if (args.seed) store.Seed(args.seedMovements.value_or(quorl::htksim::SimStore::kSeedMovements));
   quorl::htksim::SimService service(store, {args.key, args.merchant});
 
   httplib::Server server;

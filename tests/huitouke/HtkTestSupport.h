@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -122,12 +125,40 @@ inline std::string MakeTempDir(const char* prefix) {
   return pattern;
 }
 
-// huitouke-sim on a free loopback port, stopped (SIGTERM, then waited for)
-// when the object goes. Port() is 0 when it did not start.
-class SimProcess {
+// Reads one line (without its '\n') from fd, giving up when no complete line
+// has come within timeoutMs: false then, with whatever part came in line.
+// A child that hangs before it writes its line fails the test this way
+// instead of blocking it.
+inline bool ReadLineWithin(int fd, int timeoutMs, std::string& line) {
+  line.clear();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return false;
+    char buf[256];
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // the child closed its output without a line
+    line.append(buf, static_cast<size_t>(n));
+    if (const size_t eol = line.find('\n'); eol != std::string::npos) {
+      line.resize(eol);
+      return true;
+    }
+  }
+}
+
+// A server program as a child process, started with argv (argv[0] is the
+// program), whose first line on stdout is "listening on PORT"; it is stopped
+// (SIGTERM, then waited for) when the object goes. Port() is 0 when it did not
+// start or did not say its port within startTimeoutMs.
+class ServerProcess {
  public:
-  SimProcess(const std::string& db, const std::string& key, const std::string& merchant, bool seed = true) {
-    const std::string program = BinaryDir() + "/bin/huitouke-sim";
+  explicit ServerProcess(std::vector<std::string> argv, int startTimeoutMs = 20000) {
     int out[2];
     if (pipe(out) != 0) return;
     pid_ = fork();
@@ -135,30 +166,30 @@ class SimProcess {
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       close(out[1]);
-      std::vector<std::string> args = {program, "--port", "0", "--db", db, "--key", key, "--merchant", merchant};
-      if (seed) args.push_back("--seed");
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
+      std::vector<char*> args;
+      for (auto& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execv(args[0], args.data());
       _exit(127);
     }
     close(out[1]);
+    if (pid_ < 0) {
+      close(out[0]);
+      return;
+    }
     std::string line;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    const bool got = ReadLineWithin(out[0], startTimeoutMs, line);
     close(out[0]);
     const std::string prefix = "listening on ";
-    if (line.rfind(prefix, 0) == 0) port_ = std::atoi(line.c_str() + prefix.size());
+    if (got && line.rfind(prefix, 0) == 0) port_ = std::atoi(line.c_str() + prefix.size());
   }
-  ~SimProcess() { Stop(); }
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
+  ~ServerProcess() { Stop(); }
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
 
   int Port() const { return port_; }
-  std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + "/api/"; }
   // Stops it now (SIGTERM; SIGKILL when it has not ended within 10 s, so a
-  // hanging simulator fails the test instead of hanging it) and returns its
+  // hanging server fails the test instead of hanging it) and returns its
   // status as waitpid gives it.
   int Stop() {
     int status = -1;
@@ -180,6 +211,27 @@ class SimProcess {
  private:
   pid_t pid_ = -1;
   int port_ = 0;
+};
+
+// huitouke-sim on a free loopback port; extra options (e.g. "--seed-movements")
+// follow the fixed ones.
+class SimProcess : public ServerProcess {
+ public:
+  SimProcess(const std::string& db, const std::string& key, const std::string& merchant, bool seed = true,
+             std::vector<std::string> extra = {})
+      : ServerProcess(Args(db, key, merchant, seed, std::move(extra))) {}
+
+  std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()) + "/api/"; }
+
+ private:
+  static std::vector<std::string> Args(const std::string& db, const std::string& key, const std::string& merchant,
+                                       bool seed, std::vector<std::string> extra) {
+    std::vector<std::string> args = {BinaryDir() + "/bin/huitouke-sim", "--port", "0", "--db", db,
+                                     "--key", key, "--merchant", merchant};
+    if (seed) args.push_back("--seed");
+    for (auto& e : extra) args.push_back(std::move(e));
+    return args;
+  }
 };
 
 }  // namespace quorl::htktest

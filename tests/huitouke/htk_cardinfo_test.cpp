@@ -159,6 +159,46 @@ TEST_F(GetCardInfoTest, NoMemberObjectLeavesMemberFieldsEmpty) {
   EXPECT_EQ(p.rows[0].at("card_no"), "8600000001");
 }
 
+TEST_F(GetCardInfoTest, EmptyOrNullMemberCountsAsAbsent) {
+  // Absent: member fields stay empty, the lookup goes on. Total 0 gives the one
+  // row of empty fields, total 1 the card row without member fields.
+  for (const char* member : {"null", "{}", "[]", "\"\""}) {
+    for (const char* total : {"0", "1"}) {
+      const Packet p = Lookup(Answer(std::string(R"("code":"A00006","total":)") + total + R"(,"member":)" +
+                                     member + R"(,"data":[)" + kCard1 + "]"));
+      ASSERT_EQ(p.rows.size(), 1u) << member << " total " << total;
+      EXPECT_EQ(p.rows[0].at("member_id"), std::nullopt) << member;
+      EXPECT_EQ(p.rows[0].at("password"), std::nullopt) << member;  // mobile search: the member's
+      EXPECT_EQ(p.rows[0].at("card_no"), *total == '1' ? std::optional<std::string>("8600000001") : std::nullopt)
+          << member;
+    }
+  }
+  // Something that is not an object is a broken answer, not an absent member.
+  for (const char* member : {"\"1001\"", "5", "0", "true", "[{}]", "[1]"}) {
+    const Packet p = Lookup(Answer(std::string(R"("code":"A00006","total":1,"member":)") + member +
+                                   R"(,"data":[)" + kCard1 + "]"));
+    EXPECT_TRUE(p.rows.empty()) << member;
+  }
+}
+
+TEST_F(GetCardInfoTest, FractionalTotalIsRoundedHalfToEven) {
+  struct Case {
+    const char* total;
+    size_t rows;
+    bool cards;
+  } cases[] = {
+      {"1.5", 2, true},  {"2.5", 2, true},    {"1.4", 1, true},  {"\"1.5\"", 2, true},
+      {"0.5", 1, false}, {"0.49", 1, false},  {"2.0", 2, true},  {"1e0", 1, true},
+  };
+  for (const Case& c : cases) {
+    const Packet p = Lookup(Answer(std::string(R"("code":"A00006","total":)") + c.total + "," + kMember +
+                                   R"(,"data":[)" + kCard1 + "," + kCard2 + "]"));
+    ASSERT_EQ(p.rows.size(), c.rows) << c.total;
+    EXPECT_EQ(p.rows[0].at("card_no").has_value(), c.cards) << c.total;
+    EXPECT_EQ(p.rows[0].at("member_id"), "1001") << c.total;
+  }
+}
+
 TEST_F(GetCardInfoTest, MapsGender) {
   struct Case {
     const char* json;
@@ -210,7 +250,8 @@ TEST_F(GetCardInfoTest, EveryFailureGivesTheEmptyTableWithItsFields) {
       {"code a number", replaced(good, R"("code":"A00006")", R"("code":6)")},
       {"total null", replaced(good, R"("total":2)", R"("total":null)")},
       {"total not a number", replaced(good, R"("total":2)", R"("total":"two")")},
-      {"total a fraction", replaced(good, R"("total":2)", R"("total":1.5)")},
+      {"total rounds beyond data", replaced(good, R"("total":2)", R"("total":2.51)")},
+      {"total beyond 32 bits", replaced(good, R"("total":2)", R"("total":4294967296.5)")},
       {"total beyond data", replaced(good, R"("total":2)", R"("total":3)")},
       {"data missing", replaced(good, R"(,"data":[)", R"(,"datum":[)")},
       {"data not a list", replaced(good, R"("data":[)" + std::string(kCard1) + "," + kCard2 + "]", R"("data":{})")},

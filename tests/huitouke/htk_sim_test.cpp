@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host/QuorlClientDataSet.h"
 #include "huitouke/HtkTestSupport.h"
@@ -173,6 +174,52 @@ TEST_F(HuiTouKeSim, RefusesOversizedMalformedAndUnsignedRequests) {
   // Still serving.
   THuiTouKe_ZEL client;
   EXPECT_EQ(ReadPacket(client.GetCardInfo("13912345678", "123456")).rows.size(), 2u);
+}
+
+TEST(HuiTouKeSimPageCap, AHistoryBeyondTheCapGivesTheEmptyTableAShorterPeriodDoesNot) {
+  const std::string dir = quorl::htktest::MakeTempDir("quorl-htk-cap-");
+  ASSERT_FALSE(dir.empty());
+  {
+    // The first 60 movements are those of the usual seed (the first quarter of
+    // 2024); the rest follow them.
+    const int movements = THuiTouKe_ZEL::kMaxStoredConsumeRecords + 1;
+    SimProcess sim(dir + "/htk.db", kKey, kMerchant, true, {"--seed-movements", std::to_string(movements)});
+    ASSERT_GT(sim.Port(), 0) << "huitouke-sim did not start";
+    ScopedPlatformConfig config(sim.BaseUrl(), std::string(kMerchant) + "|ST-01", kKey);
+    TQuorlClientDataSet users;
+    users.FieldDefs.Add("UserCode", TFieldType::ftString, 12);
+    users.FieldDefs.Add("CNAME", TFieldType::ftString, 32);
+    users.CreateDataSet();
+    THuiTouKe_ZEL client;
+    const Packet everything = ReadPacket(client.GetStoredConsumeData("8600000001", "0", "", "", &users));
+    EXPECT_EQ(everything.fields.size(), 11u);
+    EXPECT_TRUE(everything.rows.empty());
+    const Packet quarter =
+        ReadPacket(client.GetStoredConsumeData("8600000001", "0", "2024-01-01", "2024-03-31", &users));
+    EXPECT_EQ(quarter.rows.size(), 60u);
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+}
+
+// The helper that starts the simulator gives up on a child that never says its
+// port (hung before its first line, a line cut short, a wrong line, an early
+// exit) instead of waiting on it for ever, and stops it.
+TEST(ServerProcess, GivesUpOnAChildThatNeverSaysItsPort) {
+  const std::vector<std::string> children[] = {
+      {"/bin/sh", "-c", "exec sleep 600"},
+      {"/bin/sh", "-c", "printf 'listening on 5'; exec sleep 600"},
+      {"/bin/sh", "-c", "echo starting; exec sleep 600"},
+      {"/bin/sh", "-c", "exit 3"},
+  };
+  for (const auto& argv : children) {
+    quorl::htktest::ServerProcess child(argv, 300);
+    EXPECT_EQ(child.Port(), 0) << argv[2];
+    const int status = child.Stop();
+    EXPECT_TRUE(WIFSIGNALED(status) || WIFEXITED(status)) << argv[2];
+  }
+  quorl::htktest::ServerProcess quick({"/bin/sh", "-c", "echo 'listening on 4321'; exec sleep 600"}, 20000);
+  EXPECT_EQ(quick.Port(), 4321);
 }
 
 TEST_F(HuiTouKeSim, StopsOnSigterm) {
