@@ -288,32 +288,26 @@ class ScopedStallLimit {
 TEST(CurlHttpTransport, GivesUpOnAStallButNotOnASlowAnswer) {
   LoopbackServer s;
   std::atomic<bool> finished{false};
-  // 30 bytes, one every 100 ms: three times the stall window in all.
-  s.server.Get("/trickle", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_chunked_content_provider("text/plain", [&, sent = 0](size_t, httplib::DataSink& sink) mutable {
-      if (sent == 30) {
-        finished = true;
-        sink.done();
-        return true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      ++sent;
-      return sink.write("x", 1);
-    });
-  });
+  // One byte every 100 ms, total bytes in all, then the end of the answer.
+  const auto drip = [&finished](int total) {
+    return [&finished, total](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("text/plain",
+                                       [&finished, total, sent = 0](size_t, httplib::DataSink& sink) mutable {
+                                         if (sent == total) {
+                                           finished = true;
+                                           sink.done();
+                                           return true;
+                                         }
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                                         ++sent;
+                                         return sink.write("x", 1);
+                                       });
+    };
+  };
+  // 30 bytes: three times the stall window in all.
+  s.server.Get("/trickle", drip(30));
   // The same pace without end: ten bytes a second for a minute.
-  s.server.Get("/crawl", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_chunked_content_provider("text/plain", [&, sent = 0](size_t, httplib::DataSink& sink) mutable {
-      if (sent == 600) {
-        finished = true;
-        sink.done();
-        return true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      ++sent;
-      return sink.write("x", 1);
-    });
-  });
+  s.server.Get("/crawl", drip(600));
   // A few bytes, then nothing until the test ends.
   s.server.Get("/stall", [&](const httplib::Request&, httplib::Response& res) {
     res.set_chunked_content_provider("text/plain", [&, sent = false](size_t, httplib::DataSink& sink) mutable {
