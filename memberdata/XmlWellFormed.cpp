@@ -195,10 +195,14 @@ class Scanner {
         names_.push_back(s_.substr(nameStart, i - nameStart));
       }
       ++count;
-      i = SkipSpace(i);
-      if (i == s_.size() || s_[i] != '=') Fail("Attribute without a value", nameStart);
-      i = SkipSpace(i + 1);
-      if (i == s_.size() || (s_[i] != '"' && s_[i] != '\'')) Fail("Unquoted attribute value", i);
+      if (At(i, "=\"")) {
+        ++i;  // the usual spelling, without the space that markup allows around '='
+      } else {
+        i = SkipSpace(i);
+        if (i == s_.size() || s_[i] != '=') Fail("Attribute without a value", nameStart);
+        i = SkipSpace(i + 1);
+        if (i == s_.size() || (s_[i] != '"' && s_[i] != '\'')) Fail("Unquoted attribute value", i);
+      }
       const void* close = std::memchr(s_.data() + i + 1, s_[i], s_.size() - i - 1);
       if (close == nullptr) Fail("Unterminated attribute value", i);
       i = static_cast<size_t>(static_cast<const char*>(close) - s_.data()) + 1;
