@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "memberdata/XmlWellFormed.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 
@@ -69,6 +70,7 @@ pugi::xml_node LoadGbkXml(pugi::xml_document& document, const std::string& gbkTe
   for (pugi::xml_node n = root.next_sibling(); n; n = n.next_sibling())
     if (n.type() == pugi::node_element)
       throw EXMLDocError("XML parse error: more than one document element");
+  CheckWellFormedXml(gbkText);
   return root;
 }
 

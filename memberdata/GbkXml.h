@@ -15,7 +15,9 @@ namespace quorl {
 
 // Parses gbkText into document and returns its document element. Raises
 // EXMLDocError with the parser's message and offset for text that is not
-// well-formed, and for a second element after the document element.
+// well-formed, including what the parser itself lets through (see
+// XmlWellFormed.h: duplicate attributes, '<' in a value, text or a second
+// element after the document element).
 pugi::xml_node LoadGbkXml(pugi::xml_document& document, const std::string& gbkText);
 
 // Resolves the five predefined entities and character references (written

@@ -1,7 +1,58 @@
 #include "memberdata/uMemberCardCheckTicket_KETHO.h"
 
+#include <fstream>
+#include <iterator>
+
+#include "memberdata/XmlWellFormed.h"
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+
 namespace {
+
 constexpr char16_t kDataTag[] = u"data";
+
+// A file's text with its markup in ASCII bytes, for the well-formedness
+// check: UTF-32 and UTF-16, told apart by byte-order mark or by how '<' is
+// written (the order in which the parser tells them), become UTF-8; any
+// other file already writes its markup in ASCII.
+std::string MarkupText(const std::string& bytes) {
+  const auto starts = [&bytes](std::string_view prefix) { return bytes.starts_with(prefix); };
+  using namespace std::string_view_literals;
+  size_t width = 0;
+  bool bigEndian = false;
+  if (starts("\0\0\xFE\xFF"sv) || starts("\0\0\0<"sv)) {
+    width = 4;
+    bigEndian = true;
+  } else if (starts("\xFF\xFE\0\0"sv) || starts("<\0\0\0"sv)) {
+    width = 4;
+  } else if (starts("\xFE\xFF"sv) || starts("\0<"sv)) {
+    width = 2;
+    bigEndian = true;
+  } else if (starts("\xFF\xFE"sv) || starts("<\0"sv)) {
+    width = 2;
+  } else {
+    return bytes;
+  }
+  std::u16string text;
+  text.reserve(bytes.size() / width);
+  for (size_t i = 0; i + width <= bytes.size(); i += width) {
+    uint32_t unit = 0;
+    for (size_t k = 0; k < width; ++k) {
+      const auto byte = static_cast<unsigned char>(bytes[i + (bigEndian ? k : width - 1 - k)]);
+      unit = unit << 8 | byte;
+    }
+    if (unit > 0x10FFFF) unit = 0xFFFD;
+    if (unit >= 0x10000) {
+      unit -= 0x10000;
+      text.push_back(static_cast<char16_t>(0xD800 + (unit >> 10)));
+      text.push_back(static_cast<char16_t>(0xDC00 + (unit & 0x3FF)));
+    } else {
+      text.push_back(static_cast<char16_t>(unit));
+    }
+  }
+  return quorl::Utf16ToUtf8(text);
+}
+
 }  // namespace
 
 TXMLDataType::TXMLDataType() {
@@ -121,7 +172,15 @@ quorl::IntfPtr<IXMLDataType> Getdata(const quorl::IntfPtr<IXMLDocument>& Doc) {
 }
 
 quorl::IntfPtr<IXMLDataType> Loaddata(const std::u16string& FileName) {
-  return Getdata(quorl::LoadXmlDocument(FileName));
+  // The platform reads the file first, so a missing file or a text it cannot
+  // parse keeps the platform's own error; the check then reads it again.
+  quorl::IntfPtr<IXMLDocument> doc = quorl::LoadXmlDocument(FileName);
+  const std::string path = quorl::Utf16ToUtf8(FileName);
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad()) throw EFOpenError("Cannot read file \"" + quorl::Utf8ToGbk(path) + "\"");
+  quorl::CheckWellFormedXml(MarkupText(bytes));
+  return Getdata(doc);
 }
 
 quorl::IntfPtr<IXMLDataType> Newdata() {
@@ -131,5 +190,7 @@ quorl::IntfPtr<IXMLDataType> Newdata() {
 }
 
 quorl::IntfPtr<IXMLDataType> LoadDataFromXML(const std::u16string& XMLData) {
-  return Getdata(quorl::LoadXmlData(XMLData));
+  quorl::IntfPtr<IXMLDocument> doc = quorl::LoadXmlData(XMLData);
+  quorl::CheckWellFormedXml(quorl::Utf16ToUtf8(XMLData));
+  return Getdata(doc);
 }

@@ -14,7 +14,8 @@
 // the attribute or element).
 //
 // The returned views keep their document alive. Errors: EXMLDocError for
-// text that does not parse and for a document element not named "data";
+// text that does not parse or is not well-formed (XmlWellFormed.h), and for
+// a document element not named "data";
 // EFOpenError for a file that cannot be read.
 #pragma once
 

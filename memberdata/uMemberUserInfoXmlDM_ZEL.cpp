@@ -165,7 +165,7 @@ TMemberUserInfoRecord_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromDataItemNode() {
     const int slot = SlotOf(a.name(), attributeSlotHint_[static_cast<size_t>(position)]);
     if (slot < 0) continue;
     attributeSlotHint_[static_cast<size_t>(position)] = static_cast<signed char>(slot);
-    if (values[slot] == nullptr) values[slot] = a.value();  // the first of duplicates counts
+    if (values[slot] == nullptr) values[slot] = a.value();  // duplicates were refused on load
   }
   auto text = [&values](int slot) -> std::string {
     const char* v = values[slot];

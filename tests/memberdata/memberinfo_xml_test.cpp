@@ -102,9 +102,6 @@ TEST(MemberInfoXml, MapsEveryAttributeByItsRule) {
       {R"(MemberNum="x")", [](const Rec& r) { return r.MemberNum; }, ""},
       {R"(memberGroupCode="G7")", [](const Rec& r) { return r.MemberGroupCode; }, ""},
       {R"(points="30")", [](const Rec& r) { return r.Points; }, ""},
-      // The first of two equal attributes counts.
-      {R"(memberNum="first" memberNum="second")", [](const Rec& r) { return r.MemberNum; },
-       "first"},
       // Escapes resolve; character references become GBK.
       {R"(memberName="a&amp;b&lt;c&gt;&quot;&apos;")", [](const Rec& r) { return r.MemberName; },
        "a&b<c>\"'"},
