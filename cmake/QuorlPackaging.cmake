@@ -19,4 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY
 # A shlibs file and the ldconfig trigger, for the libraries in /usr/lib.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# The swipe-card dialog needs a Qt platform plugin; the print application
+# hands receipts to lp.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, cups-client")
+# Debug information stays in the build tree.
+set(CPACK_STRIP_FILES ON)
 include(CPack)
