@@ -18,7 +18,7 @@ set(quorl_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/QuorlMemberSys)
 install(EXPORT ${QUORL_EXPORT} NAMESPACE QuorlMemberSys:: DESTINATION ${quorl_cmake_dir})
 configure_package_config_file(
   ${CMAKE_CURRENT_LIST_DIR}/templates/QuorlMemberSysConfig.cmake.in
-  ${CMAKE_BINARY_DIR}/QuorlMemberSysConfig.cmake
+  ${PROJECT_BINARY_DIR}/QuorlMemberSysConfig.cmake
   INSTALL_DESTINATION ${quorl_cmake_dir})
 # Before 1.0 a minor release may break the interface; after, a major one.
 if(PROJECT_VERSION_MAJOR EQUAL 0)
@@ -26,11 +26,11 @@ if(PROJECT_VERSION_MAJOR EQUAL 0)
 else()
   set(quorl_compatibility SameMajorVersion)
 endif()
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/QuorlMemberSysConfigVersion.cmake
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuorlMemberSysConfigVersion.cmake
   COMPATIBILITY ${quorl_compatibility})
 install(FILES
-  ${CMAKE_BINARY_DIR}/QuorlMemberSysConfig.cmake
-  ${CMAKE_BINARY_DIR}/QuorlMemberSysConfigVersion.cmake
+  ${PROJECT_BINARY_DIR}/QuorlMemberSysConfig.cmake
+  ${PROJECT_BINARY_DIR}/QuorlMemberSysConfigVersion.cmake
   DESTINATION ${quorl_cmake_dir})
 
 # pkg-config: the prefix is found from the .pc file's own folder, so a tree
@@ -44,8 +44,8 @@ function(quorl_pkgconfig name description requires requires_private)
   set(PC_REQUIRES ${requires})
   set(PC_REQUIRES_PRIVATE ${requires_private})
   configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/templates/library.pc.in
-                 ${CMAKE_BINARY_DIR}/pkgconfig/${name}.pc @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/pkgconfig/${name}.pc DESTINATION ${quorl_pc_dir})
+                 ${PROJECT_BINARY_DIR}/pkgconfig/${name}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${name}.pc DESTINATION ${quorl_pc_dir})
 endfunction()
 # Requires: what the public headers include. Requires.private: what the
 # library links inside (only a static link needs it).
