@@ -1,0 +1,54 @@
+# What a consumer of the installed package gets besides the files each folder
+# installs: the documentation, the CMake package (find_package(QuorlMemberSys)
+# with the targets QuorlMemberSys::RTL, ::Host and ::Package) and a pkg-config
+# file per library. Included by the top CMakeLists.txt after every folder.
+include(CMakePackageConfigHelpers)
+
+# A project that adds this one with add_subdirectory uses the same names as
+# one that finds the installed package.
+add_library(QuorlMemberSys::RTL ALIAS QuorlRTL)
+add_library(QuorlMemberSys::Host ALIAS QuorlHost)
+add_library(QuorlMemberSys::Package ALIAS QuorlCoreMemberSys_ZEL)
+
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# README.md links doc/...: keep the folder.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/doc DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(quorl_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/QuorlMemberSys)
+install(EXPORT ${QUORL_EXPORT} NAMESPACE QuorlMemberSys:: DESTINATION ${quorl_cmake_dir})
+configure_package_config_file(
+  ${CMAKE_CURRENT_LIST_DIR}/templates/QuorlMemberSysConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/QuorlMemberSysConfig.cmake
+  INSTALL_DESTINATION ${quorl_cmake_dir})
+# Before 1.0 a minor release may break the interface; after, a major one.
+if(PROJECT_VERSION_MAJOR EQUAL 0)
+  set(quorl_compatibility SameMinorVersion)
+else()
+  set(quorl_compatibility SameMajorVersion)
+endif()
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuorlMemberSysConfigVersion.cmake
+  COMPATIBILITY ${quorl_compatibility})
+install(FILES
+  ${PROJECT_BINARY_DIR}/QuorlMemberSysConfig.cmake
+  ${PROJECT_BINARY_DIR}/QuorlMemberSysConfigVersion.cmake
+  DESTINATION ${quorl_cmake_dir})
+
+# pkg-config: the prefix is found from the .pc file's own folder, so a tree
+# installed with --prefix (or copied elsewhere) needs no editing.
+set(quorl_pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH quorl_pc_to_prefix /${quorl_pc_dir} /)
+string(REGEX REPLACE "/$" "" quorl_pc_to_prefix "${quorl_pc_to_prefix}")
+function(quorl_pkgconfig name description requires requires_private)
+  set(PC_NAME ${name})
+  set(PC_DESCRIPTION ${description})
+  set(PC_REQUIRES ${requires})
+  set(PC_REQUIRES_PRIVATE ${requires_private})
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/templates/library.pc.in
+                 ${PROJECT_BINARY_DIR}/pkgconfig/${name}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${name}.pc DESTINATION ${quorl_pc_dir})
+endfunction()
+# Requires: what the public headers include. Requires.private: what the
+# library links inside (only a static link needs it).
+quorl_pkgconfig(QuorlRTL "Run-time library of the Quorl member system" "" "libcurl pugixml")
+quorl_pkgconfig(QuorlHost "Host services of the Quorl member system" "QuorlRTL" "sqlite3 libpq")
+quorl_pkgconfig(QuorlCoreMemberSys_ZEL "Quorl member-system package" "QuorlHost QuorlRTL Qt6Widgets" "")
