@@ -1,6 +1,7 @@
 #include "sim/common/ServiceDatabase.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
@@ -54,6 +55,15 @@ double CellReal(const QueryResult& rows, size_t row, std::string_view column) {
   if (const auto* real = std::get_if<double>(&cell)) return *real;
   if (const auto* number = std::get_if<int64_t>(&cell)) return static_cast<double>(*number);
   throw EDatabaseError("column " + std::string(column) + " holds no number");
+}
+
+std::string LocalTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+  return buf;
 }
 
 }  // namespace quorl::simcommon

@@ -1,5 +1,6 @@
 // What the local services add to the host's database seam: opening their
-// SQLite file by a UTF-8 path, and reading cells by column name.
+// SQLite file by a UTF-8 path, reading cells by column name, and the time
+// stamps they store.
 #pragma once
 
 #include <cstdint>
@@ -25,5 +26,8 @@ const DbValue& Cell(const QueryResult& rows, size_t row, std::string_view column
 std::string CellText(const QueryResult& rows, size_t row, std::string_view column);
 int64_t CellInt(const QueryResult& rows, size_t row, std::string_view column);
 double CellReal(const QueryResult& rows, size_t row, std::string_view column);
+
+// Local time now as "yyyy-mm-dd hh:nn:ss", the form the services store.
+std::string LocalTimeText();
 
 }  // namespace quorl::simcommon

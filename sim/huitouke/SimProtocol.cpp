@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdio>
-#include <ctime>
 #include <stdexcept>
 
 namespace quorl::htksim {
@@ -194,15 +193,6 @@ std::optional<int64_t> ParseCount(std::string_view text) {
   }
   if (v > 1000000000) return std::nullopt;
   return v;
-}
-
-std::string LocalTimeText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
-  return buf;
 }
 
 }  // namespace quorl::htksim

@@ -45,7 +45,4 @@ std::string FormatMoney(int64_t cents);  // 1230 gives "12.30"
 // Non-negative whole number up to 1e9; nullopt otherwise.
 std::optional<int64_t> ParseCount(std::string_view text);
 
-// Local time now as "yyyy-mm-dd hh:nn:ss".
-std::string LocalTimeText();
-
 }  // namespace quorl::htksim

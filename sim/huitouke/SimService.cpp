@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/CodePage.h"
+#include "sim/common/ServiceDatabase.h"
 
 namespace quorl::htksim {
 
@@ -133,7 +134,7 @@ std::string SimService::ConsumeInfoPost(const ParamList& params) {
     return Failure("A00001", "参数错误", false);
 
   const ConsumeResult r = store_.Consume(FromClient(*cardNo), FromClient(*orderNo), *cents, *points,
-                                         empNo, FromClient(*store), LocalTimeText());
+                                         empNo, FromClient(*store), simcommon::LocalTimeText());
   const std::string state = "余额 " + FormatMoney(r.balanceCents) + "，积分 " + std::to_string(r.points);
   switch (r.outcome) {
     case ConsumeOutcome::kUnknownCard: return Failure("A00002", "会员卡不存在", false);

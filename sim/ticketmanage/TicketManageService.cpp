@@ -3,7 +3,6 @@
 #include <pugixml.hpp>
 
 #include <cstdio>
-#include <ctime>
 #include <sstream>
 
 #include "sim/common/ServiceDatabase.h"
@@ -13,6 +12,7 @@ namespace {
 
 using simcommon::CellInt;
 using simcommon::CellText;
+using simcommon::LocalTimeText;
 
 OperationInfo Op(std::string name, std::vector<std::string> params, bool intResult = false) {
   return OperationInfo{std::move(name), std::move(params), intResult};
@@ -29,15 +29,6 @@ std::string Serialize(const pugi::xml_document& doc) {
   std::ostringstream out;
   doc.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
   return out.str();
-}
-
-std::string Now() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
 }
 
 bool AllDigits(const std::string& s) {
@@ -286,7 +277,7 @@ std::string TicketManageService::ValidMember(const std::map<std::string, std::st
 
 std::string TicketManageService::SyncOrderData(const std::string& document) {
   if (Trimmed(document).empty()) return "0";
-  db_.Execute("INSERT INTO sync_order (received_at, document) VALUES (?1, ?2)", {Now(), document});
+  db_.Execute("INSERT INTO sync_order (received_at, document) VALUES (?1, ?2)", {LocalTimeText(), document});
   return "1";
 }
 
@@ -323,7 +314,7 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
   if (CellText(m, 0, "member_valid") != "1" || CellInt(m, 0, "balance_cents") < cents) return 0;
 
   std::string when = NormalizeTime(Value(root, "MC_Time"), false);
-  if (when.empty()) when = Now();
+  if (when.empty()) when = LocalTimeText();
   std::string payment = Trimmed(Value(root, "MC_CostType"));
   if (payment.empty()) payment = "会员卡";
   const std::string operatorCode = Trimmed(Value(root, "MC_Creater"));
@@ -335,7 +326,7 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
       "INSERT INTO consumption (order_code, member_id, amount_cents, payment_name, operator_code,"
       " group_code, consume_time, posted_at, document) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
       {orderCode, memberId, cents, payment, operatorCode, Trimmed(Value(root, "MC_Group")), when,
-       Now(), document});
+       LocalTimeText(), document});
   // An operator the service has not seen is registered under its code, so
   // the report can name every row with an id.
   db_.Execute("INSERT OR IGNORE INTO operator (user_code, user_name) VALUES (?1, ?1)", {operatorCode});
