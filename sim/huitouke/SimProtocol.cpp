@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdio>
-#include <ctime>
 #include <stdexcept>
 
 namespace quorl::htksim {
@@ -194,95 +193,6 @@ std::optional<int64_t> ParseCount(std::string_view text) {
   }
   if (v > 1000000000) return std::nullopt;
   return v;
-}
-
-void JsonWriter::Separate() {
-  if (!first_) out_ += ',';
-  first_ = false;
-}
-
-void JsonWriter::WriteString(std::string_view s) {
-  out_ += '"';
-  for (char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (ch) {
-      case '"': out_ += "\\\""; break;
-      case '\\': out_ += "\\\\"; break;
-      case '\n': out_ += "\\n"; break;
-      case '\r': out_ += "\\r"; break;
-      case '\t': out_ += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out_ += buf;
-        } else {
-          out_ += ch;
-        }
-    }
-  }
-  out_ += '"';
-}
-
-JsonWriter& JsonWriter::BeginObject() {
-  Separate();
-  out_ += '{';
-  first_ = true;
-  return *this;
-}
-
-JsonWriter& JsonWriter::EndObject() {
-  out_ += '}';
-  first_ = false;
-  return *this;
-}
-
-JsonWriter& JsonWriter::BeginList(std::string_view name) {
-  Key(name);
-  out_ += '[';
-  first_ = true;
-  return *this;
-}
-
-JsonWriter& JsonWriter::EndList() {
-  out_ += ']';
-  first_ = false;
-  return *this;
-}
-
-JsonWriter& JsonWriter::Key(std::string_view name) {
-  Separate();
-  WriteString(name);
-  out_ += ':';
-  first_ = true;  // the value that follows takes no comma
-  return *this;
-}
-
-JsonWriter& JsonWriter::String(std::string_view name, std::string_view value) {
-  Key(name);
-  WriteString(value);
-  first_ = false;
-  return *this;
-}
-
-JsonWriter& JsonWriter::Raw(std::string_view name, std::string_view jsonValue) {
-  Key(name);
-  out_ += jsonValue;
-  first_ = false;
-  return *this;
-}
-
-JsonWriter& JsonWriter::Number(std::string_view name, int64_t value) {
-  return Raw(name, std::to_string(value));
-}
-
-std::string LocalTimeText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
-  return buf;
 }
 
 }  // namespace quorl::htksim

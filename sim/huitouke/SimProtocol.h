@@ -1,6 +1,6 @@
 // The wire rules of the HuiTouKe platform as the simulator applies them:
 // parameter lists in the order sent, the signature check, the RC4 password
-// cipher, money texts and a small JSON writer.
+// cipher and money texts.
 #pragma once
 
 #include <cstdint>
@@ -44,28 +44,5 @@ std::optional<int64_t> ParseMoney(std::string_view text);
 std::string FormatMoney(int64_t cents);  // 1230 gives "12.30"
 // Non-negative whole number up to 1e9; nullopt otherwise.
 std::optional<int64_t> ParseCount(std::string_view text);
-
-// Builds one JSON text (UTF-8). Strings are escaped; callers pass UTF-8.
-class JsonWriter {
- public:
-  JsonWriter& BeginObject();
-  JsonWriter& EndObject();
-  JsonWriter& BeginList(std::string_view name);
-  JsonWriter& EndList();
-  JsonWriter& Key(std::string_view name);
-  JsonWriter& String(std::string_view name, std::string_view value);
-  JsonWriter& Raw(std::string_view name, std::string_view jsonValue);  // a number written by us
-  JsonWriter& Number(std::string_view name, int64_t value);
-  const std::string& Text() const { return out_; }
-
- private:
-  void Separate();
-  void WriteString(std::string_view s);
-  std::string out_;
-  bool first_ = true;
-};
-
-// Local time now as "yyyy-mm-dd hh:nn:ss".
-std::string LocalTimeText();
 
 }  // namespace quorl::htksim

@@ -1,8 +1,11 @@
 #include "sim/huitouke/SimService.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdio>
 
 #include "platform/CodePage.h"
+#include "sim/common/ServiceDatabase.h"
 
 namespace quorl::htksim {
 
@@ -13,22 +16,24 @@ constexpr int64_t kPerPage = 25;
 constexpr size_t kMaxOrderNo = 64;
 constexpr size_t kMaxEmpNo = 32;
 
+// Keys stay in the order written, as the platform sends them.
+using Json = nlohmann::ordered_json;
+
+// Text that is not UTF-8 (a client's bytes that did not convert) is sent
+// with U+FFFD in its place rather than failing the whole answer.
+std::string Text(const Json& answer) { return answer.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+// Money as a JSON number in yuan.
+double Yuan(int64_t cents) { return static_cast<double>(cents) / 100.0; }
+
 std::string Failure(const char* code, const std::string& message, bool withCount) {
-  JsonWriter w;
-  w.BeginObject().String("code", code).String("msg", message).String("result", message);
-  if (withCount) w.Number("count", 0);
-  w.EndObject();
-  return w.Text();
+  Json answer = {{"code", code}, {"msg", message}, {"result", message}};
+  if (withCount) answer["count"] = 0;
+  return Text(answer);
 }
 
 // The client sends host text (GBK); the store and the answers are UTF-8.
 std::string FromClient(const std::string& gbk) { return quorl::GbkToUtf8(gbk); }
-
-std::string FormatRank(double rank) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.15g", rank);
-  return buf;
-}
 
 bool Digits(const std::string& s, size_t from, size_t n) {
   for (size_t i = from; i < from + n; ++i)
@@ -56,31 +61,21 @@ bool NormalizeDate(const std::string& in, bool end, std::string& out) {
   return true;
 }
 
-void WriteMember(JsonWriter& w, const Member& m) {
-  w.Key("member").BeginObject();
-  w.Number("member_id", m.memberId)
-      .String("realname", m.realname)
-      .String("username", m.username)
-      .String("password", m.password)
-      .String("mobile", m.mobile)
-      .String("email", m.email)
-      .Number("gender", m.gender)
-      .String("birthday", m.birthday)
-      .String("reg_date", m.regDate)
-      .String("tel", m.tel);
-  w.EndObject();
+Json MemberJson(const Member& m) {
+  return {{"member_id", m.memberId}, {"realname", m.realname}, {"username", m.username},
+          {"password", m.password},  {"mobile", m.mobile},     {"email", m.email},
+          {"gender", m.gender},      {"birthday", m.birthday}, {"reg_date", m.regDate},
+          {"tel", m.tel}};
 }
 
-void WriteCard(JsonWriter& w, const Card& c) {
-  w.BeginObject();
-  w.String("card_no", c.cardNo)
-      .String("user_point", std::to_string(c.points))
-      .String("user_status", c.status)
-      .Raw("user_balance", FormatMoney(c.balanceCents))
-      .Raw("user_rank", FormatRank(c.rank))
-      .String("user_rank_name", c.rankName)
-      .String("user_password", c.password);
-  w.EndObject();
+Json CardJson(const Card& c) {
+  return {{"card_no", c.cardNo},
+          {"user_point", std::to_string(c.points)},
+          {"user_status", c.status},
+          {"user_balance", Yuan(c.balanceCents)},
+          {"user_rank", c.rank},
+          {"user_rank_name", c.rankName},
+          {"user_password", c.password}};
 }
 
 }  // namespace
@@ -119,13 +114,9 @@ std::string SimService::GetCardList(const ParamList& params) {
     return Failure("A00005", "密码错误", false);
 
   const std::vector<Card> cards = store_.CardsOf(member->memberId);
-  JsonWriter w;
-  w.BeginObject().String("code", kSuccess).Number("total", static_cast<int64_t>(cards.size()));
-  WriteMember(w, *member);
-  w.BeginList("data");
-  for (const Card& c : cards) WriteCard(w, c);
-  w.EndList().EndObject();
-  return w.Text();
+  Json data = Json::array();
+  for (const Card& c : cards) data.push_back(CardJson(c));
+  return Text({{"code", kSuccess}, {"total", cards.size()}, {"member", MemberJson(*member)}, {"data", data}});
 }
 
 std::string SimService::ConsumeInfoPost(const ParamList& params) {
@@ -143,7 +134,7 @@ std::string SimService::ConsumeInfoPost(const ParamList& params) {
     return Failure("A00001", "参数错误", false);
 
   const ConsumeResult r = store_.Consume(FromClient(*cardNo), FromClient(*orderNo), *cents, *points,
-                                         empNo, FromClient(*store), LocalTimeText());
+                                         empNo, FromClient(*store), simcommon::LocalTimeText());
   const std::string state = "余额 " + FormatMoney(r.balanceCents) + "，积分 " + std::to_string(r.points);
   switch (r.outcome) {
     case ConsumeOutcome::kUnknownCard: return Failure("A00002", "会员卡不存在", false);
@@ -156,9 +147,7 @@ std::string SimService::ConsumeInfoPost(const ParamList& params) {
   const std::string result = r.outcome == ConsumeOutcome::kCharged
                                  ? "消费成功，" + state
                                  : "订单 " + FromClient(*orderNo) + " 已处理，未重复扣款，" + state;
-  JsonWriter w;
-  w.BeginObject().String("code", kSuccess).String("result", result).EndObject();
-  return w.Text();
+  return Text({{"code", kSuccess}, {"result", result}});
 }
 
 std::string SimService::ViewInvoice(const ParamList& params) {
@@ -178,24 +167,20 @@ std::string SimService::ViewInvoice(const ParamList& params) {
 
   const MovementPage result =
       store_.Movements(FromClient(*cardNo), FromClient(*type), from, to, *pageNo, kPerPage);
-  JsonWriter w;
-  w.BeginObject().String("code", kSuccess).Number("count", result.count).BeginList("data");
+  Json data = Json::array();
   for (const Movement& m : result.rows) {
-    w.BeginObject()
-        .String("card_no", m.cardNo)
-        .String("type", m.type)
-        .String("saving_add", FormatMoney(m.savingAddCents))
-        .String("saving_sub", FormatMoney(m.savingSubCents))
-        .String("saving_reward", FormatMoney(m.savingRewardCents))
-        .String("point_add", std::to_string(m.pointAdd))
-        .String("point_sub", std::to_string(m.pointSub))
-        .String("bank_amount", FormatMoney(m.bankAmountCents))
-        .String("time", m.time)
-        .String("emp_no", m.empNo)
-        .EndObject();
+    data.push_back({{"card_no", m.cardNo},
+                    {"type", m.type},
+                    {"saving_add", FormatMoney(m.savingAddCents)},
+                    {"saving_sub", FormatMoney(m.savingSubCents)},
+                    {"saving_reward", FormatMoney(m.savingRewardCents)},
+                    {"point_add", std::to_string(m.pointAdd)},
+                    {"point_sub", std::to_string(m.pointSub)},
+                    {"bank_amount", FormatMoney(m.bankAmountCents)},
+                    {"time", m.time},
+                    {"emp_no", m.empNo}});
   }
-  w.EndList().EndObject();
-  return w.Text();
+  return Text({{"code", kSuccess}, {"count", result.count}, {"data", data}});
 }
 
 }  // namespace quorl::htksim

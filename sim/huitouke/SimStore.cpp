@@ -1,12 +1,14 @@
 #include "sim/huitouke/SimStore.h"
 
-#include <sqlite3.h>
-
-#include <ctime>
+#include "sim/common/ServiceDatabase.h"
 
 namespace quorl::htksim {
 
 namespace {
+
+using simcommon::CellInt;
+using simcommon::CellReal;
+using simcommon::CellText;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS htk_member (
@@ -67,211 +69,115 @@ INSERT INTO htk_card (card_no, member_id, user_password, balance_cents, points, 
 )sql";
 
 
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) : db_(db) {
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
-      throw StoreError(std::string("prepare failed: ") + sqlite3_errmsg(db));
-  }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  Statement& Bind(int index, const std::string& text) {
-    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  Statement& Bind(int index, int64_t value) {
-    sqlite3_bind_int64(stmt_, index, value);
-    return *this;
-  }
-  // True while there is a row.
-  bool Step() {
-    const int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW) return true;
-    if (rc == SQLITE_DONE) return false;
-    throw StoreError(std::string("query failed: ") + sqlite3_errmsg(db_));
-  }
-  // Ready to run again with new bindings.
-  void Reset() { sqlite3_reset(stmt_); }
-  std::string Text(int col) const {
-    const auto* p = sqlite3_column_text(stmt_, col);
-    return p ? std::string(reinterpret_cast<const char*>(p), sqlite3_column_bytes(stmt_, col))
-             : std::string();
-  }
-  int64_t Int(int col) const { return sqlite3_column_int64(stmt_, col); }
-  double Real(int col) const { return sqlite3_column_double(stmt_, col); }
-
- private:
-  sqlite3* db_;
-  sqlite3_stmt* stmt_ = nullptr;
-};
-
 constexpr const char* kMemberColumns =
     "member_id, realname, username, password, mobile, email, gender, birthday, reg_date, tel";
 
-Member ReadMember(const Statement& s) {
+Member ReadMember(const QueryResult& r, size_t i) {
   Member m;
-  m.memberId = s.Int(0);
-  m.realname = s.Text(1);
-  m.username = s.Text(2);
-  m.password = s.Text(3);
-  m.mobile = s.Text(4);
-  m.email = s.Text(5);
-  m.gender = s.Int(6);
-  m.birthday = s.Text(7);
-  m.regDate = s.Text(8);
-  m.tel = s.Text(9);
+  m.memberId = CellInt(r, i, "member_id");
+  m.realname = CellText(r, i, "realname");
+  m.username = CellText(r, i, "username");
+  m.password = CellText(r, i, "password");
+  m.mobile = CellText(r, i, "mobile");
+  m.email = CellText(r, i, "email");
+  m.gender = CellInt(r, i, "gender");
+  m.birthday = CellText(r, i, "birthday");
+  m.regDate = CellText(r, i, "reg_date");
+  m.tel = CellText(r, i, "tel");
   return m;
 }
 
 constexpr const char* kCardColumns =
     "card_no, member_id, user_password, balance_cents, points, status, user_rank, rank_name";
 
-Card ReadCard(const Statement& s) {
+Card ReadCard(const QueryResult& r, size_t i) {
   Card c;
-  c.cardNo = s.Text(0);
-  c.memberId = s.Int(1);
-  c.password = s.Text(2);
-  c.balanceCents = s.Int(3);
-  c.points = s.Int(4);
-  c.status = s.Text(5);
-  c.rank = s.Real(6);
-  c.rankName = s.Text(7);
+  c.cardNo = CellText(r, i, "card_no");
+  c.memberId = CellInt(r, i, "member_id");
+  c.password = CellText(r, i, "user_password");
+  c.balanceCents = CellInt(r, i, "balance_cents");
+  c.points = CellInt(r, i, "points");
+  c.status = CellText(r, i, "status");
+  c.rank = CellReal(r, i, "user_rank");
+  c.rankName = CellText(r, i, "rank_name");
   return c;
 }
 
-std::optional<Member> OneMember(sqlite3* db, const std::string& where, const std::string& value) {
-  Statement s(db, ("SELECT " + std::string(kMemberColumns) + " FROM htk_member WHERE " + where +
-                   " ORDER BY member_id LIMIT 1")
-                      .c_str());
-  s.Bind(1, value);
-  if (!s.Step()) return std::nullopt;
-  return ReadMember(s);
+std::optional<Member> OneMember(DatabaseConnection& db, const std::string& where, DbValue value) {
+  const QueryResult r = db.Query("SELECT " + std::string(kMemberColumns) + " FROM htk_member WHERE " + where +
+                                     " ORDER BY member_id LIMIT 1",
+                                 {std::move(value)});
+  if (r.rows.empty()) return std::nullopt;
+  return ReadMember(r, 0);
 }
 
-std::string SeedTime(int index) {
-  // Every 36 hours from 2024-01-02 09:00:00, computed in UTC so the seed is
-  // the same on every machine.
-  std::tm base{};
-  base.tm_year = 2024 - 1900;
-  base.tm_mon = 0;
-  base.tm_mday = 2;
-  base.tm_hour = 9;
-  const std::time_t t = timegm(&base) + static_cast<std::time_t>(index) * 36 * 3600 + index * 7 * 60;
-  std::tm when{};
-  gmtime_r(&t, &when);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &when);
-  return buf;
-}
+// Movements of card 8600000001, made by SQLite in one statement so a large
+// seed is quick: every 36 hours and 7 minutes from 2024-01-02 09:00:00 (no
+// time zone: the same on every machine); a top-up every fifth record, a
+// points exchange every seventh, else a ticket purchase paid from the card.
+constexpr const char* kSeedMovementsSql = R"sql(
+WITH RECURSIVE seq(i) AS (SELECT 0 WHERE ?1 > 0 UNION ALL SELECT i + 1 FROM seq WHERE i + 1 < ?1),
+kind(i, topUp, exchange, price) AS (
+  SELECT i, i % 5 = 0, i % 5 <> 0 AND i % 7 = 0, 3500 + (i % 4) * 1000 FROM seq)
+INSERT INTO htk_movement (card_no, type, saving_add_cents, saving_sub_cents, saving_reward_cents,
+                          point_add, point_sub, bank_amount_cents, time, emp_no)
+SELECT '8600000001',
+       CASE WHEN topUp THEN '1' WHEN exchange THEN '3' ELSE '2' END,
+       CASE WHEN topUp THEN 20000 ELSE 0 END,
+       CASE WHEN topUp OR exchange THEN 0 ELSE price END,
+       CASE WHEN topUp THEN 2000 ELSE 0 END,
+       CASE WHEN topUp OR exchange THEN 0 ELSE price / 100 END,
+       CASE WHEN exchange THEN 100 ELSE 0 END,
+       CASE WHEN topUp THEN 20000 ELSE 0 END,
+       strftime('%Y-%m-%d %H:%M:%S', '2024-01-02 09:00:00', '+' || (i * (36 * 3600 + 7 * 60)) || ' seconds'),
+       CASE i % 5 WHEN 0 THEN '1001' WHEN 1 THEN '1002' WHEN 2 THEN '2001' WHEN 3 THEN '0001' ELSE '9999' END
+FROM kind ORDER BY i
+)sql";
 
 }  // namespace
 
-SimStore::SimStore(const std::string& path) {
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                      nullptr) != SQLITE_OK) {
-    const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
-    sqlite3_close(db_);
-    db_ = nullptr;
-    throw StoreError("cannot open database " + path + ": " + message);
-  }
-  sqlite3_busy_timeout(db_, 5000);
-  try {
-    Exec(kSchema);
-  } catch (...) {
-    sqlite3_close(db_);
-    db_ = nullptr;
-    throw;
-  }
-}
+SimStore::SimStore(const std::string& path) : db_(simcommon::OpenServiceDatabase(path, kSchema)) {}
 
-SimStore::~SimStore() { sqlite3_close(db_); }
-
-void SimStore::Exec(const char* sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-    const std::string message = error ? error : "unknown error";
-    sqlite3_free(error);
-    throw StoreError(message);
-  }
-}
+SimStore::~SimStore() = default;
 
 void SimStore::Seed(int movements) {
   std::lock_guard lock(mutex_);
-  {
-    Statement count(db_, "SELECT COUNT(*) FROM htk_member");
-    if (count.Step() && count.Int(0) > 0) return;
-  }
-  Exec("BEGIN");
-  try {
-    Exec(kSeedMembers);
-    static const char* const kOperators[] = {"1001", "1002", "2001", "0001", "9999"};
-    // One statement for every row: a large seed is made in well under a second.
-    Statement s(db_,
-                "INSERT INTO htk_movement (card_no, type, saving_add_cents, saving_sub_cents, "
-                "saving_reward_cents, point_add, point_sub, bank_amount_cents, time, emp_no) "
-                "VALUES ('8600000001', ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    for (int i = 0; i < movements; ++i) {
-      s.Reset();
-      // A top-up every fifth record, a points exchange every seventh, else a
-      // ticket purchase paid from the card.
-      int64_t add = 0, sub = 0, reward = 0, pointAdd = 0, pointSub = 0, bank = 0;
-      std::string type = "2";
-      if (i % 5 == 0) {
-        type = "1";
-        add = 20000;
-        reward = 2000;
-        bank = 20000;
-      } else if (i % 7 == 0) {
-        type = "3";
-        pointSub = 100;
-      } else {
-        sub = 3500 + (i % 4) * 1000;
-        pointAdd = sub / 100;
-      }
-      s.Bind(1, type).Bind(2, add).Bind(3, sub).Bind(4, reward).Bind(5, pointAdd).Bind(6, pointSub);
-      s.Bind(7, bank).Bind(8, SeedTime(i)).Bind(9, std::string(kOperators[i % 5]));
-      s.Step();
-    }
-    Exec("COMMIT");
-  } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
-  }
+  if (CellInt(db_->Query("SELECT COUNT(*) AS n FROM htk_member"), 0, "n") > 0) return;
+  Transaction t(*db_);
+  db_->ExecuteScript(kSeedMembers);
+  db_->Execute(kSeedMovementsSql, {static_cast<int64_t>(movements)});
+  t.Commit();
 }
 
 std::optional<Member> SimStore::MemberByMobile(const std::string& mobile) {
   std::lock_guard lock(mutex_);
-  return OneMember(db_, "mobile = ?1", mobile);
+  return OneMember(*db_, "mobile = ?1", mobile);
 }
 
 std::optional<Member> SimStore::MemberByEmail(const std::string& email) {
   std::lock_guard lock(mutex_);
-  return OneMember(db_, "email = ?1 COLLATE NOCASE AND email <> ''", email);
+  return OneMember(*db_, "email = ?1 COLLATE NOCASE AND email <> ''", email);
 }
 
 std::optional<Member> SimStore::MemberById(int64_t memberId) {
   std::lock_guard lock(mutex_);
-  return OneMember(db_, "member_id = ?1", std::to_string(memberId));
+  return OneMember(*db_, "member_id = ?1", memberId);
 }
 
 std::optional<Card> SimStore::CardByNo(const std::string& cardNo) {
   std::lock_guard lock(mutex_);
-  Statement s(db_, (std::string("SELECT ") + kCardColumns + " FROM htk_card WHERE card_no = ?1").c_str());
-  s.Bind(1, cardNo);
-  if (!s.Step()) return std::nullopt;
-  return ReadCard(s);
+  const QueryResult r =
+      db_->Query(std::string("SELECT ") + kCardColumns + " FROM htk_card WHERE card_no = ?1", {cardNo});
+  if (r.rows.empty()) return std::nullopt;
+  return ReadCard(r, 0);
 }
 
 std::vector<Card> SimStore::CardsOf(int64_t memberId) {
   std::lock_guard lock(mutex_);
-  Statement s(db_, (std::string("SELECT ") + kCardColumns +
-                    " FROM htk_card WHERE member_id = ?1 ORDER BY card_no")
-                       .c_str());
-  s.Bind(1, memberId);
+  const QueryResult r = db_->Query(
+      std::string("SELECT ") + kCardColumns + " FROM htk_card WHERE member_id = ?1 ORDER BY card_no", {memberId});
   std::vector<Card> cards;
-  while (s.Step()) cards.push_back(ReadCard(s));
+  for (size_t i = 0; i < r.rows.size(); ++i) cards.push_back(ReadCard(r, i));
   return cards;
 }
 
@@ -280,46 +186,31 @@ ConsumeResult SimStore::Consume(const std::string& cardNo, const std::string& or
                                 const std::string& storeId, const std::string& time) {
   std::lock_guard lock(mutex_);
   ConsumeResult result;
-  Exec("BEGIN IMMEDIATE");
-  try {
-    Statement card(db_, "SELECT balance_cents, points, status FROM htk_card WHERE card_no = ?1");
-    card.Bind(1, cardNo);
-    if (!card.Step()) {
-      Exec("ROLLBACK");
-      return result;
-    }
-    result.balanceCents = card.Int(0);
-    result.points = card.Int(1);
-    const std::string status = card.Text(2);
+  Transaction t(*db_);  // rolled back unless the card is charged
+  const QueryResult card =
+      db_->Query("SELECT balance_cents, points, status FROM htk_card WHERE card_no = ?1", {cardNo});
+  if (card.rows.empty()) return result;
+  result.balanceCents = CellInt(card, 0, "balance_cents");
+  result.points = CellInt(card, 0, "points");
+  const std::string status = CellText(card, 0, "status");
 
-    Statement known(db_, "SELECT 1 FROM htk_movement WHERE order_no = ?1");
-    known.Bind(1, orderNo);
-    if (known.Step()) {
-      result.outcome = ConsumeOutcome::kAlreadyPosted;
-    } else if (status != "正常") {
-      result.outcome = ConsumeOutcome::kCardNotUsable;
-    } else if (result.balanceCents < moneyCents) {
-      result.outcome = ConsumeOutcome::kInsufficientBalance;
-    } else {
-      Statement charge(db_,
-                       "UPDATE htk_card SET balance_cents = balance_cents - ?2, points = points + ?3 "
-                       "WHERE card_no = ?1");
-      charge.Bind(1, cardNo).Bind(2, moneyCents).Bind(3, points);
-      charge.Step();
-      Statement move(db_,
-                     "INSERT INTO htk_movement (card_no, type, saving_sub_cents, point_add, time, "
-                     "emp_no, order_no, store_id) VALUES (?1, '2', ?2, ?3, ?4, ?5, ?6, ?7)");
-      move.Bind(1, cardNo).Bind(2, moneyCents).Bind(3, points).Bind(4, time).Bind(5, empNo);
-      move.Bind(6, orderNo).Bind(7, storeId);
-      move.Step();
-      result.balanceCents -= moneyCents;
-      result.points += points;
-      result.outcome = ConsumeOutcome::kCharged;
-    }
-    Exec(result.outcome == ConsumeOutcome::kCharged ? "COMMIT" : "ROLLBACK");
-  } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
+  if (!db_->Query("SELECT 1 AS known FROM htk_movement WHERE order_no = ?1", {orderNo}).rows.empty()) {
+    result.outcome = ConsumeOutcome::kAlreadyPosted;
+  } else if (status != "正常") {
+    result.outcome = ConsumeOutcome::kCardNotUsable;
+  } else if (result.balanceCents < moneyCents) {
+    result.outcome = ConsumeOutcome::kInsufficientBalance;
+  } else {
+    db_->Execute("UPDATE htk_card SET balance_cents = balance_cents - ?2, points = points + ?3 WHERE card_no = ?1",
+                 {cardNo, moneyCents, points});
+    db_->Execute(
+        "INSERT INTO htk_movement (card_no, type, saving_sub_cents, point_add, time, emp_no, order_no, store_id)"
+        " VALUES (?1, '2', ?2, ?3, ?4, ?5, ?6, ?7)",
+        {cardNo, moneyCents, points, time, empNo, orderNo, storeId});
+    t.Commit();
+    result.balanceCents -= moneyCents;
+    result.points += points;
+    result.outcome = ConsumeOutcome::kCharged;
   }
   return result;
 }
@@ -332,29 +223,28 @@ MovementPage SimStore::Movements(const std::string& cardNo, const std::string& t
       " FROM htk_movement WHERE card_no = ?1 AND (?2 = '' OR ?2 = '0' OR type = ?2)"
       " AND (?3 = '' OR time >= ?3) AND (?4 = '' OR time <= ?4)";
   MovementPage result;
-  {
-    Statement count(db_, ("SELECT COUNT(*)" + where).c_str());
-    count.Bind(1, cardNo).Bind(2, type).Bind(3, sdate).Bind(4, edate);
-    if (count.Step()) result.count = count.Int(0);
-  }
-  Statement s(db_, ("SELECT card_no, type, saving_add_cents, saving_sub_cents, saving_reward_cents,"
-                    " point_add, point_sub, bank_amount_cents, time, emp_no" +
-                    where + " ORDER BY time, id LIMIT ?5 OFFSET ?6")
-                       .c_str());
-  s.Bind(1, cardNo).Bind(2, type).Bind(3, sdate).Bind(4, edate);
-  s.Bind(5, perPage).Bind(6, (page - 1) * perPage);
-  while (s.Step()) {
+  const std::vector<DbValue> filter = {cardNo, type, sdate, edate};
+  result.count = CellInt(db_->Query("SELECT COUNT(*) AS n" + where, filter), 0, "n");
+  std::vector<DbValue> paged = filter;
+  paged.emplace_back(perPage);
+  paged.emplace_back((page - 1) * perPage);
+  const QueryResult r = db_->Query(
+      "SELECT card_no, type, saving_add_cents, saving_sub_cents, saving_reward_cents,"
+      " point_add, point_sub, bank_amount_cents, time, emp_no" +
+          where + " ORDER BY time, id LIMIT ?5 OFFSET ?6",
+      paged);
+  for (size_t i = 0; i < r.rows.size(); ++i) {
     Movement m;
-    m.cardNo = s.Text(0);
-    m.type = s.Text(1);
-    m.savingAddCents = s.Int(2);
-    m.savingSubCents = s.Int(3);
-    m.savingRewardCents = s.Int(4);
-    m.pointAdd = s.Int(5);
-    m.pointSub = s.Int(6);
-    m.bankAmountCents = s.Int(7);
-    m.time = s.Text(8);
-    m.empNo = s.Text(9);
+    m.cardNo = CellText(r, i, "card_no");
+    m.type = CellText(r, i, "type");
+    m.savingAddCents = CellInt(r, i, "saving_add_cents");
+    m.savingSubCents = CellInt(r, i, "saving_sub_cents");
+    m.savingRewardCents = CellInt(r, i, "saving_reward_cents");
+    m.pointAdd = CellInt(r, i, "point_add");
+    m.pointSub = CellInt(r, i, "point_sub");
+    m.bankAmountCents = CellInt(r, i, "bank_amount_cents");
+    m.time = CellText(r, i, "time");
+    m.empNo = CellText(r, i, "emp_no");
     result.rows.push_back(std::move(m));
   }
   return result;

@@ -4,13 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-struct sqlite3;
+#include "host/Database.h"
+
 
 namespace quorl::htksim {
 
@@ -53,15 +54,11 @@ struct ConsumeResult {
   int64_t points = 0;
 };
 
-class StoreError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 class SimStore {
  public:
-  // Opens (creating when missing) the database and its tables. StoreError
-  // with SQLite's message when it cannot.
+  // Opens (creating when missing) the database at path (UTF-8) and its
+  // tables. EDatabaseError when it cannot; every operation raises it when
+  // the database fails.
   explicit SimStore(const std::string& path);
   ~SimStore();
   SimStore(const SimStore&) = delete;
@@ -97,8 +94,7 @@ class SimStore {
                          int64_t perPage);
 
  private:
-  void Exec(const char* sql);
-  sqlite3* db_ = nullptr;
+  std::unique_ptr<DatabaseConnection> db_;
   std::mutex mutex_;
 };
 

@@ -1,6 +1,6 @@
 #include "sim/ticketmanage/SimDatabase.h"
 
-#include <sqlite3.h>
+#include "sim/common/ServiceDatabase.h"
 
 namespace quorl::sim {
 namespace {
@@ -121,106 +121,14 @@ INSERT OR IGNORE INTO operator (user_id, user_code, user_name) VALUES
 
 }  // namespace
 
-const std::string& SqlRows::Get(size_t row, const std::string& column) const {
-  for (size_t i = 0; i < columns.size(); ++i)
-    if (columns[i] == column) return rows.at(row).at(i);
-  throw SimDatabaseError("no column " + column);
+std::unique_ptr<DatabaseConnection> OpenSimDatabase(const std::string& path) {
+  return simcommon::OpenServiceDatabase(path, kSchema);
 }
 
-SimDatabase::SimDatabase(const std::string& path) {
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK) {
-    const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
-    sqlite3_close(db_);
-    db_ = nullptr;
-    throw SimDatabaseError("cannot open database " + path + ": " + message);
-  }
-  sqlite3_busy_timeout(db_, 5000);
-  try {
-    Script("PRAGMA foreign_keys = ON;");
-    Script(kSchema);
-  } catch (...) {
-    sqlite3_close(db_);
-    throw;
-  }
-}
-
-SimDatabase::~SimDatabase() { sqlite3_close(db_); }
-
-void SimDatabase::Script(const char* sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-    const std::string message = error ? error : sqlite3_errmsg(db_);
-    sqlite3_free(error);
-    throw SimDatabaseError(message);
-  }
-}
-
-void SimDatabase::Seed() {
-  Begin();
-  try {
-    Script(kSeed);
-    Commit();
-  } catch (...) {
-    Rollback();
-    throw;
-  }
-}
-
-void SimDatabase::Rollback() {
-  // Also called after a failed statement, when SQLite may have ended the
-  // transaction already.
-  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
-namespace {
-
-struct Statement {
-  sqlite3_stmt* stmt = nullptr;
-  ~Statement() { sqlite3_finalize(stmt); }
-};
-
-void Prepare(sqlite3* db, const std::string& sql, const std::vector<SqlParam>& params, Statement& s) {
-  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &s.stmt, nullptr) != SQLITE_OK)
-    throw SimDatabaseError(sqlite3_errmsg(db));
-  for (size_t i = 0; i < params.size(); ++i) {
-    const int index = static_cast<int>(i + 1);
-    if (const auto* text = std::get_if<std::string>(&params[i]))
-      sqlite3_bind_text(s.stmt, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
-    else
-      sqlite3_bind_int64(s.stmt, index, std::get<int64_t>(params[i]));
-  }
-}
-
-}  // namespace
-
-SqlRows SimDatabase::Query(const std::string& sql, const std::vector<SqlParam>& params) {
-  Statement s;
-  Prepare(db_, sql, params, s);
-  SqlRows out;
-  const int n = sqlite3_column_count(s.stmt);
-  for (int i = 0; i < n; ++i) out.columns.emplace_back(sqlite3_column_name(s.stmt, i));
-  for (;;) {
-    const int rc = sqlite3_step(s.stmt);
-    if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW) throw SimDatabaseError(sqlite3_errmsg(db_));
-    std::vector<std::string> row;
-    row.reserve(n);
-    for (int i = 0; i < n; ++i) {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, i));
-      row.emplace_back(text ? std::string(text, sqlite3_column_bytes(s.stmt, i)) : std::string());
-    }
-    out.rows.push_back(std::move(row));
-  }
-  return out;
-}
-
-int64_t SimDatabase::Execute(const std::string& sql, const std::vector<SqlParam>& params) {
-  Statement s;
-  Prepare(db_, sql, params, s);
-  const int rc = sqlite3_step(s.stmt);
-  if (rc != SQLITE_DONE && rc != SQLITE_ROW) throw SimDatabaseError(sqlite3_errmsg(db_));
-  return sqlite3_changes(db_);
+void SeedSimDatabase(DatabaseConnection& db) {
+  Transaction t(db);
+  db.ExecuteScript(kSeed);
+  t.Commit();
 }
 
 }  // namespace quorl::sim

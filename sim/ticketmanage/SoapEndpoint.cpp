@@ -6,6 +6,9 @@
 #include <sstream>
 #include <string_view>
 
+#include "platform/CodePage.h"
+#include "platform/Exception.h"
+
 namespace quorl::sim {
 namespace {
 
@@ -26,25 +29,24 @@ std::string_view NamespaceOf(pugi::xml_node n) {
   return {};
 }
 
-void Escape(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\r': out += "&#13;"; break;
-      default: out += c;
-    }
-  }
+// An envelope with the usual prefixes declared on it; returns its Body.
+pugi::xml_node StartEnvelope(pugi::xml_document& doc) {
+  pugi::xml_node decl = doc.append_child(pugi::node_declaration);
+  decl.append_attribute("version") = "1.0";
+  decl.append_attribute("encoding") = "UTF-8";
+  pugi::xml_node env = doc.append_child("SOAP-ENV:Envelope");
+  env.append_attribute("xmlns:SOAP-ENV") = kEnvNs;
+  env.append_attribute("xmlns:xsd") = "http://www.w3.org/2001/XMLSchema";
+  env.append_attribute("xmlns:xsi") = "http://www.w3.org/2001/XMLSchema-instance";
+  env.append_attribute("xmlns:SOAP-ENC") = kEncNs;
+  return env.append_child("SOAP-ENV:Body");
 }
 
-std::string EnvelopeStart() {
-  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"") +
-         kEnvNs +
-         "\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:SOAP-ENC=\"" +
-         kEncNs + "\"><SOAP-ENV:Body>";
+std::string Save(const pugi::xml_document& doc) {
+  std::ostringstream out;
+  doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
+  out << '\n';
+  return out.str();
 }
 
 // Text of a part; xsi:nil and child markup both read as plain text content.
@@ -58,13 +60,11 @@ std::string PartText(pugi::xml_node part) {
 }  // namespace
 
 std::string SoapEndpoint::Fault(const std::string& code, const std::string& text) {
-  std::string out = EnvelopeStart();
-  out += "<SOAP-ENV:Fault><faultcode>SOAP-ENV:";
-  Escape(out, code);
-  out += "</faultcode><faultstring>";
-  Escape(out, text);
-  out += "</faultstring></SOAP-ENV:Fault></SOAP-ENV:Body></SOAP-ENV:Envelope>\n";
-  return out;
+  pugi::xml_document doc;
+  pugi::xml_node fault = StartEnvelope(doc).append_child("SOAP-ENV:Fault");
+  fault.append_child("faultcode").text() = ("SOAP-ENV:" + code).c_str();
+  fault.append_child("faultstring").text() = text.c_str();
+  return Save(doc);
 }
 
 SoapEndpoint::Reply SoapEndpoint::HandlePost(const std::string& body) {
@@ -110,25 +110,23 @@ SoapEndpoint::Reply SoapEndpoint::HandlePost(const std::string& body) {
     result = service_.Call(operation, parts);
   } catch (const ClientFault& e) {
     return {500, Fault("Client", e.what())};
+  } catch (const EDatabaseError& e) {
+    return {500, Fault("Server", GbkToUtf8(e.Message()))};  // the seam reports in GBK
   } catch (const std::exception& e) {
     return {500, Fault("Server", e.what())};
   }
 
-  const std::string ns = nameSpace_;
-  std::string out = EnvelopeStart();
-  out.reserve(out.size() + result.text.size() + result.text.size() / 4 + 512);
-  out += "<NS1:" + operation + "Response xmlns:NS1=\"";
-  Escape(out, ns);
-  out += "\" SOAP-ENV:encodingStyle=\"";
-  out += kEncNs;
-  out += "\"><return xsi:type=\"";
-  out += result.isInt ? "xsd:int\">" : "xsd:string\">";
+  pugi::xml_document answer;
+  pugi::xml_node response = StartEnvelope(answer).append_child(("NS1:" + operation + "Response").c_str());
+  response.append_attribute("xmlns:NS1") = nameSpace_.c_str();
+  response.append_attribute("SOAP-ENV:encodingStyle") = kEncNs;
+  pugi::xml_node ret = response.append_child("return");
+  ret.append_attribute("xsi:type") = result.isInt ? "xsd:int" : "xsd:string";
   if (result.isInt)
-    out += std::to_string(result.number);
+    ret.text() = result.number;
   else
-    Escape(out, result.text);
-  out += "</return></NS1:" + operation + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>\n";
-  return {200, std::move(out)};
+    ret.text() = result.text.c_str();
+  return {200, Save(answer)};
 }
 
 std::string SoapEndpoint::Wsdl(const std::string& endpointUrl) const {

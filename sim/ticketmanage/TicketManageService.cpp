@@ -3,11 +3,16 @@
 #include <pugixml.hpp>
 
 #include <cstdio>
-#include <ctime>
 #include <sstream>
+
+#include "sim/common/ServiceDatabase.h"
 
 namespace quorl::sim {
 namespace {
+
+using simcommon::CellInt;
+using simcommon::CellText;
+using simcommon::LocalTimeText;
 
 OperationInfo Op(std::string name, std::vector<std::string> params, bool intResult = false) {
   return OperationInfo{std::move(name), std::move(params), intResult};
@@ -24,15 +29,6 @@ std::string Serialize(const pugi::xml_document& doc) {
   std::ostringstream out;
   doc.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
   return out.str();
-}
-
-std::string Now() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
 }
 
 bool AllDigits(const std::string& s) {
@@ -168,13 +164,13 @@ OperationResult TicketManageService::Call(const std::string& operation,
   return r;
 }
 
-std::string TicketManageService::MemberDocument(const SqlRows& rows) {
+std::string TicketManageService::MemberDocument(const QueryResult& rows) {
   pugi::xml_document doc;
   pugi::xml_node data = doc.append_child("data");
   for (size_t i = 0; i < rows.rows.size(); ++i) {
     pugi::xml_node item = data.append_child("dataitem");
     auto set = [&](const char* attr, const char* column) {
-      item.append_attribute(attr) = rows.Get(i, column).c_str();
+      item.append_attribute(attr) = CellText(rows, i, column).c_str();
     };
     set("memberID", "member_id");
     set("memberNum", "member_num");
@@ -192,7 +188,7 @@ std::string TicketManageService::MemberDocument(const SqlRows& rows) {
     set("sEmail", "email");
     set("cardstatus", "card_status");
     item.append_attribute("memberBalance") =
-        FormatCents(std::stoll(rows.Get(i, "balance_cents"))).c_str();
+        FormatCents(CellInt(rows, i, "balance_cents")).c_str();
     set("isfeesmember", "is_fees_member");
     set("Points", "points");
     set("memberGroupcode", "group_code");
@@ -208,7 +204,7 @@ std::string TicketManageService::MemberInfo(const std::map<std::string, std::str
                                             bool withGroup) {
   // Every non-empty criterion must match; the name matches as a part of the
   // member's name, everything else exactly.
-  const SqlRows rows = db_.Query(
+  const QueryResult rows = db_.Query(
       "SELECT * FROM member WHERE (?1 = '' OR CAST(member_id AS TEXT) = ?1)"
       " AND (?2 = '' OR member_num = ?2) AND (?3 = '' OR instr(member_name, ?3) > 0)"
       " AND (?4 = '' OR certificate_type = ?4) AND (?5 = '' OR certificate_num = ?5)"
@@ -221,7 +217,7 @@ std::string TicketManageService::MemberInfo(const std::map<std::string, std::str
 }
 
 std::string TicketManageService::TokenUserInfo(const std::string& token) {
-  const SqlRows rows = db_.Query(
+  const QueryResult rows = db_.Query(
       "SELECT * FROM member WHERE token <> '' AND token = ?1 ORDER BY member_id", {token});
   return MemberDocument(rows);
 }
@@ -229,11 +225,11 @@ std::string TicketManageService::TokenUserInfo(const std::string& token) {
 std::string TicketManageService::CheckTicket(const std::string& memberNum, bool withImage) {
   pugi::xml_document doc;
   pugi::xml_node data = doc.append_child("data");
-  const SqlRows m = db_.Query("SELECT * FROM member WHERE member_num = ?1", {memberNum});
+  const QueryResult m = db_.Query("SELECT * FROM member WHERE member_num = ?1", {memberNum});
   if (!m.rows.empty() && !memberNum.empty()) {
     pugi::xml_node item = data.append_child("dataitem");
     auto set = [&](const char* attr, const char* column) {
-      item.append_attribute(attr) = m.Get(0, column).c_str();
+      item.append_attribute(attr) = CellText(m, 0, column).c_str();
     };
     set("memberID", "member_id");
     set("memberNum", "member_num");
@@ -246,18 +242,18 @@ std::string TicketManageService::CheckTicket(const std::string& memberNum, bool 
     set("mobileNum", "mobile_num");
     set("sAddress", "address");
     set("sEmail", "email");
-    item.append_attribute("memberBalance") = FormatCents(std::stoll(m.Get(0, "balance_cents"))).c_str();
+    item.append_attribute("memberBalance") = FormatCents(CellInt(m, 0, "balance_cents")).c_str();
     set("surplusCount", "surplus_count");
     set("iEntryNumber", "entry_number");
     if (withImage) {
       set("sImageType", "image_type");
       set("Base64Image", "image_base64");
     }
-    const SqlRows b = db_.Query("SELECT * FROM booking WHERE member_num = ?1", {memberNum});
+    const QueryResult b = db_.Query("SELECT * FROM booking WHERE member_num = ?1", {memberNum});
     if (!b.rows.empty()) {
       pugi::xml_node book = data.append_child("book");
       for (const char* name : {"activity_name", "date_start", "status", "date_check"})
-        book.append_child(name).text() = b.Get(0, name).c_str();
+        book.append_child(name).text() = CellText(b, 0, name).c_str();
     }
   }
   return Serialize(doc);
@@ -266,7 +262,7 @@ std::string TicketManageService::CheckTicket(const std::string& memberNum, bool 
 std::string TicketManageService::ValidMember(const std::map<std::string, std::string>& p) {
   const std::string memberNum = Part(p, "memberNum");
   const std::string certNum = Part(p, "certificateNum");
-  SqlRows m;
+  QueryResult m;
   if (!memberNum.empty())
     m = db_.Query("SELECT member_valid, pay_password FROM member WHERE member_num = ?1", {memberNum});
   else if (!certNum.empty())
@@ -275,13 +271,13 @@ std::string TicketManageService::ValidMember(const std::map<std::string, std::st
         " AND (?2 = '' OR certificate_type = ?2)",
         {certNum, Part(p, "certificateType")});
   if (m.rows.size() != 1) return "0";
-  return m.Get(0, "member_valid") == "1" && m.Get(0, "pay_password") == Part(p, "menberPWD") ? "1"
+  return CellText(m, 0, "member_valid") == "1" && CellText(m, 0, "pay_password") == Part(p, "menberPWD") ? "1"
                                                                                              : "0";
 }
 
 std::string TicketManageService::SyncOrderData(const std::string& document) {
   if (Trimmed(document).empty()) return "0";
-  db_.Execute("INSERT INTO sync_order (received_at, document) VALUES (?1, ?2)", {Now(), document});
+  db_.Execute("INSERT INTO sync_order (received_at, document) VALUES (?1, ?2)", {LocalTimeText(), document});
   return "1";
 }
 
@@ -304,50 +300,45 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
   if (orderCode.empty() || memberRef.empty() || !ParseCents(cost, cents)) return 0;
 
   // The member is named by its id; a card number is accepted too.
-  SqlRows m = db_.Query(
+  const QueryResult m = db_.Query(
       "SELECT member_id, member_valid, balance_cents FROM member"
       " WHERE CAST(member_id AS TEXT) = ?1 OR member_num = ?1 ORDER BY CAST(member_id AS TEXT) = ?1 DESC LIMIT 1",
       {memberRef});
   if (m.rows.empty()) return 0;
-  const int64_t memberId = std::stoll(m.Get(0, "member_id"));
+  const int64_t memberId = CellInt(m, 0, "member_id");
 
   // The same order posted again is accepted without a second charge.
-  const SqlRows known = db_.Query("SELECT member_id FROM consumption WHERE order_code = ?1", {orderCode});
-  if (!known.rows.empty()) return std::stoll(known.Get(0, "member_id")) == memberId ? 1 : 0;
+  const QueryResult known = db_.Query("SELECT member_id FROM consumption WHERE order_code = ?1", {orderCode});
+  if (!known.rows.empty()) return CellInt(known, 0, "member_id") == memberId ? 1 : 0;
 
-  if (m.Get(0, "member_valid") != "1" || std::stoll(m.Get(0, "balance_cents")) < cents) return 0;
+  if (CellText(m, 0, "member_valid") != "1" || CellInt(m, 0, "balance_cents") < cents) return 0;
 
   std::string when = NormalizeTime(Value(root, "MC_Time"), false);
-  if (when.empty()) when = Now();
+  if (when.empty()) when = LocalTimeText();
   std::string payment = Trimmed(Value(root, "MC_CostType"));
   if (payment.empty()) payment = "会员卡";
   const std::string operatorCode = Trimmed(Value(root, "MC_Creater"));
 
-  db_.Begin();
-  try {
-    db_.Execute("UPDATE member SET balance_cents = balance_cents - ?1 WHERE member_id = ?2",
-                {cents, memberId});
+  Transaction t(db_);
+  db_.Execute("UPDATE member SET balance_cents = balance_cents - ?1 WHERE member_id = ?2",
+              {cents, memberId});
+  db_.Execute(
+      "INSERT INTO consumption (order_code, member_id, amount_cents, payment_name, operator_code,"
+      " group_code, consume_time, posted_at, document) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+      {orderCode, memberId, cents, payment, operatorCode, Trimmed(Value(root, "MC_Group")), when,
+       LocalTimeText(), document});
+  // An operator the service has not seen is registered under its code, so
+  // the report can name every row with an id.
+  db_.Execute("INSERT OR IGNORE INTO operator (user_code, user_name) VALUES (?1, ?1)", {operatorCode});
+  int64_t line = 0;
+  for (pugi::xml_node c = root.child("Consume"); c; c = c.next_sibling("Consume")) {
     db_.Execute(
-        "INSERT INTO consumption (order_code, member_id, amount_cents, payment_name, operator_code,"
-        " group_code, consume_time, posted_at, document) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
-        {orderCode, memberId, cents, payment, operatorCode, Trimmed(Value(root, "MC_Group")), when,
-         Now(), document});
-    // An operator the service has not seen is registered under its code, so
-    // the report can name every row with an id.
-    db_.Execute("INSERT OR IGNORE INTO operator (user_code, user_name) VALUES (?1, ?1)", {operatorCode});
-    int64_t line = 0;
-    for (pugi::xml_node c = root.child("Consume"); c; c = c.next_sibling("Consume")) {
-      db_.Execute(
-          "INSERT INTO consumption_line (order_code, line_no, price_level, ware_price, ware_num,"
-          " cost_sum) VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
-          {orderCode, ++line, Value(c, "CL_PriceLevel"), Value(c, "CL_WarePrice"),
-           Value(c, "CL_WareNum"), Value(c, "CL_CostSum")});
-    }
-    db_.Commit();
-  } catch (...) {
-    db_.Rollback();
-    throw;
+        "INSERT INTO consumption_line (order_code, line_no, price_level, ware_price, ware_num,"
+        " cost_sum) VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
+        {orderCode, ++line, Value(c, "CL_PriceLevel"), Value(c, "CL_WarePrice"),
+         Value(c, "CL_WareNum"), Value(c, "CL_CostSum")});
   }
+  t.Commit();
   return 1;
 }
 
@@ -355,7 +346,7 @@ int32_t TicketManageService::CheckConsumeMoney(const std::map<std::string, std::
   const std::string order = Trimmed(Part(p, "OrderCode"));
   const std::string member = Trimmed(Part(p, "MemberID"));
   if (order.empty() || member.empty()) return 0;
-  const SqlRows r = db_.Query(
+  const QueryResult r = db_.Query(
       "SELECT 1 FROM consumption c JOIN member m ON m.member_id = c.member_id"
       " WHERE c.order_code = ?1 AND (CAST(m.member_id AS TEXT) = ?2 OR m.member_num = ?2)",
       {order, member});
@@ -375,7 +366,7 @@ std::string TicketManageService::BalancerReport(const std::map<std::string, std:
     end = NormalizeTime(endText, true);
     if (end.empty()) throw ClientFault("EndTime '" + endText.substr(0, 64) + "' is not a date");
   }
-  const SqlRows rows = db_.Query(
+  const QueryResult rows = db_.Query(
       "SELECT COALESCE(o.user_id, 0) AS user_id, COALESCE(o.user_name, '') AS user_name,"
       " c.operator_code, m.member_name, m.mobile_num, c.payment_name, c.amount_cents"
       " FROM consumption c JOIN member m ON m.member_id = c.member_id"
@@ -388,13 +379,13 @@ std::string TicketManageService::BalancerReport(const std::map<std::string, std:
   pugi::xml_node data = doc.append_child("data");
   for (size_t i = 0; i < rows.rows.size(); ++i) {
     pugi::xml_node item = data.append_child("dataitem");
-    item.append_attribute("opearatedID") = rows.Get(i, "user_id").c_str();
-    item.append_attribute("userName") = rows.Get(i, "user_name").c_str();
-    item.append_attribute("userCode") = rows.Get(i, "operator_code").c_str();
-    item.append_attribute("membername") = rows.Get(i, "member_name").c_str();
-    item.append_attribute("membermobileno") = rows.Get(i, "mobile_num").c_str();
-    item.append_attribute("paymentname") = rows.Get(i, "payment_name").c_str();
-    item.append_attribute("pamount") = FormatCents(std::stoll(rows.Get(i, "amount_cents"))).c_str();
+    item.append_attribute("opearatedID") = CellText(rows, i, "user_id").c_str();
+    item.append_attribute("userName") = CellText(rows, i, "user_name").c_str();
+    item.append_attribute("userCode") = CellText(rows, i, "operator_code").c_str();
+    item.append_attribute("membername") = CellText(rows, i, "member_name").c_str();
+    item.append_attribute("membermobileno") = CellText(rows, i, "mobile_num").c_str();
+    item.append_attribute("paymentname") = CellText(rows, i, "payment_name").c_str();
+    item.append_attribute("pamount") = FormatCents(CellInt(rows, i, "amount_cents")).c_str();
   }
   return Serialize(doc);
 }

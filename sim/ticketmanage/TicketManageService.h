@@ -37,11 +37,11 @@ struct OperationResult {
 
 class TicketManageService {
  public:
-  explicit TicketManageService(SimDatabase& db) : db_(db) {}
+  explicit TicketManageService(DatabaseConnection& db) : db_(db) {}
 
   // Runs operation with its parts by name (a missing part reads as empty).
   // Throws ClientFault for an unknown operation or unusable argument and
-  // SimDatabaseError when the database fails.
+  // EDatabaseError when the database fails.
   OperationResult Call(const std::string& operation, const std::map<std::string, std::string>& parts);
 
   // Money as the service writes it: cents to "12.50".
@@ -63,9 +63,9 @@ class TicketManageService {
   int32_t ComsumeInfoPost(const std::string& document);
   int32_t CheckConsumeMoney(const std::map<std::string, std::string>& p);
   std::string BalancerReport(const std::map<std::string, std::string>& p);
-  std::string MemberDocument(const SqlRows& rows);
+  std::string MemberDocument(const QueryResult& rows);
 
-  SimDatabase& db_;
+  DatabaseConnection& db_;
 };
 
 }  // namespace quorl::sim
