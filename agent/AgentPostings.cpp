@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "agent/TMemberSysAgentImpl_ZEL.h"
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/MemberAccount.h"
 #include "host/QuorlContext.h"
 #include "host/WarningMessage.h"

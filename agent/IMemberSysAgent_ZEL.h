@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "memberdata/MemberRecords.h"
+#include "core/MemberRecords.h"
 #include "memberdata/uMemberCardCheckTicket_KETHO.h"
 #include "platform/Interfaces.h"
 #include "platform/Variant.h"

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <iterator>
 
-#include "agent/CoreState.h"
+#include "core/CoreState.h"
 #include "memberdata/uCoreMemberSysErrorRes_ZEL.h"
 #include "soap/TicketManage_WSDL.h"
 

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "agent/CoreState.h"
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/CoreState.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/MemberAccount.h"
 #include "host/QuorlContext.h"
 #include "huitouke/uHuiTouKe_ZEL.h"

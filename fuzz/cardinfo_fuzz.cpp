@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
 #include "platform/ClientDataSet.h"
 #include "tests/fakes/FakeHttpTransport.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/QuorlClientDataSet.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
 #include "platform/ClientDataSet.h"

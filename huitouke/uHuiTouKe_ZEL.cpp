@@ -4,7 +4,7 @@
 #include <cmath>
 #include <span>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/QuorlClientDataSet.h"
 #include "huitouke/HtkAnswer.h"
 #include "huitouke/md5.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "memberdata/GbkXml.h"
 #include "memberdata/uCoreMemberSysErrorRes_ZEL.h"
 #include "platform/ClientDataSet.h"

@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "memberdata/MemberRecords.h"
+#include "core/MemberRecords.h"
 #include "platform/Variant.h"
 
 class TMemberUserInfoXmlDM_ZEL {

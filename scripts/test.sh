@@ -23,6 +23,7 @@ while [ $# -gt 0 ]; do
 done
 
 scripts/setup.sh
+scripts/check-layering.sh
 cmake -S . -B "$build" -G Ninja -DQUORL_WERROR=$werror "${cmake_args[@]}" >/dev/null
 cmake --build "$build" -j2
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

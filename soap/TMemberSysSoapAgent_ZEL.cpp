@@ -1,6 +1,6 @@
 #include "soap/TMemberSysSoapAgent_ZEL.h"
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 
 TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL() {
   SoapClient = new THTTPRIO(quorl::RioLifetime::NoOwner);

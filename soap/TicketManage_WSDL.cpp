@@ -1,6 +1,6 @@
 #include "soap/TicketManage_WSDL.h"
 
-#include "agent/CoreState.h"
+#include "core/CoreState.h"
 #include "soap/THTTPRIO.h"
 
 #ifndef QUORL_TICKETMANAGE_NAMESPACE

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "agent/CoreState.h"
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/CoreState.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/Database.h"
 #include "host/HostDatabase.h"
 #include "host/QuorlContext.h"

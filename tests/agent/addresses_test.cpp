@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "platform/Exception.h"
 #include "platform/Http.h"
 #include "tests/agent/CoreFixture.h"

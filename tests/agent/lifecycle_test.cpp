@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "agent/CoreState.h"
 #include "agent/PackageUnits.h"
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/CoreState.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/QuorlContext.h"
 #include "platform/Interfaces.h"
 #include "soap/InvokeRegistry.h"

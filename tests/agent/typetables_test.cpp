@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "agent/CoreState.h"
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/CoreState.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "platform/Exception.h"
 #include "tests/agent/CoreFixture.h"
 

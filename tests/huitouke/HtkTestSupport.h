@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Variant.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "fakes/FakeHttpTransport.h"
 #include "host/HostDatabase.h"
 #include "host/QuorlContext.h"

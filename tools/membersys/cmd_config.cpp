@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/Database.h"
 #include "platform/Application.h"
 #include "platform/IniFile.h"

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/DBPipe.h"
 #include "host/QuorlClientDataSet.h"
 #include "host/QuorlContext.h"

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "cardreader/swipecard.h"
-#include "memberdata/MemberRecords.h"
+#include "core/MemberRecords.h"
 #include "tools/membersys/Commands.h"
 
 namespace quorl::membersys {

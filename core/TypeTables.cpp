@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "agent/CoreState.h"
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/CoreState.h"
+#include "core/uCoreMemberSys_ZEL.h"
 #include "host/DBPipe.h"
 #include "host/QuorlContext.h"
 #include "platform/ClientDataSet.h"

@@ -1,4 +1,4 @@
-#include "memberdata/MemberRecords.h"
+#include "core/MemberRecords.h"
 
 #include <cstdint>
 

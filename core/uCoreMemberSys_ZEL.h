@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "memberdata/MemberRecords.h"
+#include "core/MemberRecords.h"
 
 class TQuorlContext;
 

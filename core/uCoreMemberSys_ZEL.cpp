@@ -1,8 +1,8 @@
-#include "agent/uCoreMemberSys_ZEL.h"
+#include "core/uCoreMemberSys_ZEL.h"
 
 #include <memory>
 
-#include "agent/CoreState.h"
+#include "core/CoreState.h"
 #include "host/QuorlContext.h"
 #include "platform/Exception.h"
 
