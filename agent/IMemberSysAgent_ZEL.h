@@ -18,6 +18,7 @@
 #include <string>
 
 #include "core/MemberRecords.h"
+#include "core/PackageExport.h"
 #include "memberdata/uMemberCardCheckTicket_KETHO.h"
 #include "platform/Interfaces.h"
 #include "platform/Variant.h"
@@ -26,7 +27,7 @@ class TStringList;
 
 // The operations are declared in the order the host calls them by position;
 // do not reorder them.
-struct IMemberSysAgent_ZEL : IInterface {
+struct QUORL_PACKAGE_API IMemberSysAgent_ZEL : IInterface {
   static constexpr TGUID IID = TGUID::Parse("{753400C6-4D51-469C-9928-5509FCBC181F}");
 
   // Members matching Condition, asked of the back end ConnectionMode names:
@@ -89,4 +90,4 @@ struct IMemberSysAgent_ZEL : IInterface {
 // (QUORLZELCLIENT.LIC and the address table) and overwrites the five address
 // strings. Raises when that fails; the last agent kept stays the previous one.
 // The host releases every agent before it unloads the package.
-quorl::IntfPtr<IMemberSysAgent_ZEL> MemberSysAgentIntf();
+QUORL_PACKAGE_API quorl::IntfPtr<IMemberSysAgent_ZEL> MemberSysAgentIntf();

@@ -12,20 +12,22 @@
 #include <string>
 #include <vector>
 
-extern "C" void Initialize();
-extern "C" void Finalize();
+#include "core/PackageExport.h"
+
+extern "C" QUORL_PACKAGE_API void Initialize();
+extern "C" QUORL_PACKAGE_API void Finalize();
 
 namespace quorl {
 
 // The units in load order.
-std::vector<std::string> PackageUnitNames();
+QUORL_PACKAGE_API std::vector<std::string> PackageUnitNames();
 
 // Every unit step run since the process started (or the last
 // ClearPackageUnitLog), in order: "init <unit>" or "fini <unit>".
-const std::vector<std::string>& PackageUnitLog();
-void ClearPackageUnitLog();
+QUORL_PACKAGE_API const std::vector<std::string>& PackageUnitLog();
+QUORL_PACKAGE_API void ClearPackageUnitLog();
 
 // True between a successful Initialize and the next Finalize.
-bool PackageLoaded();
+QUORL_PACKAGE_API bool PackageLoaded();
 
 }  // namespace quorl

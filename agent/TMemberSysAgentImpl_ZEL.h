@@ -12,7 +12,7 @@ class TMemberSysSoapAgent_ZEL;
 class THuiTouKe_ZEL;
 class TMemberUserInfoXmlDM_ZEL;
 
-class TMemberSysAgentImpl_ZEL : public TInterfacedObject, public IMemberSysAgent_ZEL {
+class QUORL_PACKAGE_API TMemberSysAgentImpl_ZEL : public TInterfacedObject, public IMemberSysAgent_ZEL {
  public:
   // Creates, in this order, the SOAP agent (which runs the address lookup
   // and so fills the five address strings), the XML data module and the

@@ -8,11 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "core/PackageExport.h"
+
 namespace quorl {
 
 // Statuses are 16-bit, 0 meaning success; dc_init answers a handle, negative
 // when no reader was opened. Arguments are passed exactly as given.
-class ReaderLibrary {
+class QUORL_PACKAGE_API ReaderLibrary {
  public:
   virtual ~ReaderLibrary() = default;
   virtual int32_t dc_init(int16_t port, int32_t baud) = 0;
@@ -43,11 +45,11 @@ ReaderLibrary* BoundReaderLibrary();
 
 // Installs the library to use (tests: a fake); null returns to binding on
 // first use. Resets the "reported once" state.
-void SetReaderLibrary(std::unique_ptr<ReaderLibrary> library);
+QUORL_PACKAGE_API void SetReaderLibrary(std::unique_ptr<ReaderLibrary> library);
 
 // The file to bind on first use instead of DefaultReaderLibraryPath();
 // empty restores the default. Drops the library bound so far and resets the
 // "reported once" state.
-void SetReaderLibraryPath(const std::string& path);
+QUORL_PACKAGE_API void SetReaderLibraryPath(const std::string& path);
 
 }  // namespace quorl

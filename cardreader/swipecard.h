@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/PackageExport.h"
+
 class QEvent;
 class QFrame;
 class QGroupBox;
@@ -19,7 +21,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class Tswpcard : public QDialog {
+class QUORL_PACKAGE_API Tswpcard : public QDialog {
  public:
   // Modal results: Button1Click ends exec with 1, Button2Click (and closing
   // the window) with 2.
@@ -91,17 +93,17 @@ class Tswpcard : public QDialog {
 namespace swipecard {
 
 // The dialog being shown; OK and Cancel act on this instance.
-extern Tswpcard* swpcard;
+extern QUORL_PACKAGE_API Tswpcard* swpcard;
 // The sector key during a read (kSectorKey).
-extern const char* pwd;
-extern int32_t address;  // first data block, 13
-extern int32_t sector;   // sector to authenticate, 3
-extern int32_t m;        // key mode, 0
-extern int32_t n;        // sector number passed to authentication
-extern uint32_t tempint; // serial number from dc_card
-extern char readdata[33];
-extern char readdatab[33];
-extern int16_t st;  // status of the last card request or authentication
+extern QUORL_PACKAGE_API const char* pwd;
+extern QUORL_PACKAGE_API int32_t address;  // first data block, 13
+extern QUORL_PACKAGE_API int32_t sector;   // sector to authenticate, 3
+extern QUORL_PACKAGE_API int32_t m;        // key mode, 0
+extern QUORL_PACKAGE_API int32_t n;        // sector number passed to authentication
+extern QUORL_PACKAGE_API uint32_t tempint; // serial number from dc_card
+extern QUORL_PACKAGE_API char readdata[33];
+extern QUORL_PACKAGE_API char readdatab[33];
+extern QUORL_PACKAGE_API int16_t st;  // status of the last card request or authentication
 
 inline constexpr char kSectorKey[] = "5a3e9c01b7d4";
 

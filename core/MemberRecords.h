@@ -23,16 +23,17 @@
 #include <string>
 #include <vector>
 
+#include "core/PackageExport.h"
 #include "platform/Lists.h"
 
 // One row of the customer type table.
-struct TCustomerTypeInfoRecord_ZEL {
+struct QUORL_PACKAGE_API TCustomerTypeInfoRecord_ZEL {
   std::string Code;
   std::string Name;
 };
 
 // One row of the certificate type table; also embedded in member records.
-struct TCertificateTypeInfoRecord_ZEL {
+struct QUORL_PACKAGE_API TCertificateTypeInfoRecord_ZEL {
   std::string Code;
   std::string Name;
   int32_t Spare = 0;  // not set and not read by the package
@@ -44,7 +45,7 @@ using TCustomerTypeInfoArr_ZEL = std::vector<TCustomerTypeInfoRecord_ZEL>;
 using TCertificateTypeInfoArr_ZEL = std::vector<TCertificateTypeInfoRecord_ZEL>;
 
 // One member as the package returns it.
-struct TMemberUserInfoRecord_ZEL {
+struct QUORL_PACKAGE_API TMemberUserInfoRecord_ZEL {
   std::string MemberID;  // "-1" from the readers when the source id is not a whole number
   std::string Reserved;  // not used by the package
   std::string MemberNum;
@@ -73,7 +74,7 @@ struct TMemberUserInfoRecord_ZEL {
 
 // Criteria of a member look-up. A set Skip flag sends that criterion as empty
 // text. Only CertificateType.Code is read; Password serves platform mode only.
-struct TQueryUserInfoConditionRecord_ZEL {
+struct QUORL_PACKAGE_API TQueryUserInfoConditionRecord_ZEL {
   std::string MemberID;
   std::string MemberNum;
   std::string MemberName;
@@ -96,7 +97,7 @@ struct TQueryUserInfoConditionRecord_ZEL {
 class TTicketInfoRecordList_VRISK;
 
 // One ticket line of a consumption.
-struct TTicketInfoRecord_VRISK {
+struct QUORL_PACKAGE_API TTicketInfoRecord_VRISK {
   std::string CL_PriceLevel;  // key of TTicketInfoRecordList_VRISK::Find
   std::string CL_WarePrice;
   std::string CL_WareNum;
@@ -106,7 +107,7 @@ struct TTicketInfoRecord_VRISK {
 // One consumption, filled by the host. Every text goes to the print document
 // unchanged under its own field name. Tickets is not owned by the record and
 // must reference a list (which may be empty).
-struct TMemberInfoRecord_VRISK {
+struct QUORL_PACKAGE_API TMemberInfoRecord_VRISK {
   std::string MC_Time;
   std::string MC_PriceSum;
   std::string MC_Cost;
@@ -135,7 +136,7 @@ struct TMemberInfoRecord_VRISK {
 
 // Published for the host only: no operation of the package reads or writes
 // it, and the fields carry no meaning the package knows of.
-struct TMemberConsumeInfoRecord {
+struct QUORL_PACKAGE_API TMemberConsumeInfoRecord {
   std::string MemberID;
   std::string MemberNum;
   std::string ConsumeTime;
@@ -169,7 +170,7 @@ class PointerCounts {
 }  // namespace quorl
 
 // Owning list of member records (see the file comment for the rules).
-class TMemberUserInfoList_ZEL : public TList {
+class QUORL_PACKAGE_API TMemberUserInfoList_ZEL : public TList {
  public:
   TMemberUserInfoList_ZEL() = default;
   ~TMemberUserInfoList_ZEL() override;
@@ -207,7 +208,7 @@ class TMemberUserInfoList_ZEL : public TList {
 };
 
 // Non-owning list of ticket lines.
-class TTicketInfoRecordList_VRISK : public TList {
+class QUORL_PACKAGE_API TTicketInfoRecordList_VRISK : public TList {
  public:
   int Add(TTicketInfoRecord_VRISK* item);
   TTicketInfoRecord_VRISK* GetItems(int index) const;

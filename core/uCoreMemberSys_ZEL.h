@@ -7,21 +7,22 @@
 #include <string>
 
 #include "core/MemberRecords.h"
+#include "core/PackageExport.h"
 
 class TQuorlContext;
 
 // The package's context object. Created (without owner) at package load;
 // created here first when none exists yet. Owned by the package: callers must
 // not free it, and must not keep the pointer across package unload.
-TQuorlContext* _QuorlContext();
+QUORL_PACKAGE_API TQuorlContext* _QuorlContext();
 
 // Service addresses, 8-bit, empty until the first _GetMemberSysWSURL and
 // cleared at unload. _MemberCommercial_ZEL is "merchant|store".
-extern std::string _MemberSysSoapURL_ZEL;
-extern std::string _MemberSysWSDLURL_ZEL;
-extern std::string _MemberCommercial_ZEL;
-extern std::string _MemberPassWordKey_ZEL;
-extern std::string _MemberConnectUmnByDB_ZEL;
+extern QUORL_PACKAGE_API std::string _MemberSysSoapURL_ZEL;
+extern QUORL_PACKAGE_API std::string _MemberSysWSDLURL_ZEL;
+extern QUORL_PACKAGE_API std::string _MemberCommercial_ZEL;
+extern QUORL_PACKAGE_API std::string _MemberPassWordKey_ZEL;
+extern QUORL_PACKAGE_API std::string _MemberConnectUmnByDB_ZEL;
 
 // Reads the address type from QUORLZELCLIENT.LIC in the application folder
 // (section WSDLCONFIGURE, key ADDRESSTYPE, default "G") and the address row of
@@ -32,25 +33,25 @@ extern std::string _MemberConnectUmnByDB_ZEL;
 // fails; the strings then keep their previous values. Each run also reads
 // the HTTP stall limit from the same section (HTTPSTALLBYTES,
 // HTTPSTALLSECONDS) and applies it to every HTTP exchange from then on.
-void _GetMemberSysWSURL();
+QUORL_PACKAGE_API void _GetMemberSysWSURL();
 
 // The member-valid flag as text: "1" for true, "0" for false.
-std::string GetIsValidMemberTypeValue_ZEL(bool value);
+QUORL_PACKAGE_API std::string GetIsValidMemberTypeValue_ZEL(bool value);
 // True exactly when value is "1".
-bool GetIsValidMemberType_ZEL(const std::string& value);
+QUORL_PACKAGE_API bool GetIsValidMemberType_ZEL(const std::string& value);
 
 // The customer type table: the three fixed rows, filled on first call.
 // The reference is to the package's own array, valid until the package is
 // unloaded (it is emptied then).
-TCustomerTypeInfoArr_ZEL& _GetCustomerTypeInfoArr_ZEL();
+QUORL_PACKAGE_API TCustomerTypeInfoArr_ZEL& _GetCustomerTypeInfoArr_ZEL();
 
 // The certificate type table of this node from QUORL_MEMBER_IDENTTYPE, in
 // IDENTTYPEID order. Loaded on the first call that finds rows; while the
 // table is empty every call queries the database again. Raises when the
 // query fails (the table stays empty). Same reference rules as above.
-TCertificateTypeInfoArr_ZEL& _GetCertificateTypeInfoArr_ZEL();
+QUORL_PACKAGE_API TCertificateTypeInfoArr_ZEL& _GetCertificateTypeInfoArr_ZEL();
 
 // Name of the first row whose Code equals code byte for byte; empty if none.
-std::string GetCustomerTypeDisplayName(const std::string& code);
+QUORL_PACKAGE_API std::string GetCustomerTypeDisplayName(const std::string& code);
 // As above for certificate types; may load the table, and raises as it does.
-std::string GetCertificateTypeDisplayName(const std::string& code);
+QUORL_PACKAGE_API std::string GetCertificateTypeDisplayName(const std::string& code);

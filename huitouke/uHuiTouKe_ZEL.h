@@ -23,11 +23,12 @@
 #include <string>
 
 #include "platform/Variant.h"
+#include "core/PackageExport.h"
 
 class TIdHTTP;
 class TQuorlClientDataSet;
 
-class THuiTouKe_ZEL {
+class QUORL_PACKAGE_API THuiTouKe_ZEL {
  public:
   // Creates the HTTP client and splits _MemberCommercial_ZEL at its first '|':
   // the text before it is the merchant identifier as written, the text after
@@ -98,11 +99,11 @@ class THuiTouKe_ZEL {
 
 // RC4 (ARCFOUR) of Text under Key, both as 8-bit bytes, written as lowercase
 // hexadecimal, two digits per byte. Empty Key or empty Text gives empty text.
-std::string SetEncrypt(const std::string& Key, const std::string& Text);
+QUORL_PACKAGE_API std::string SetEncrypt(const std::string& Key, const std::string& Text);
 
 // Text (GBK) converted to UTF-8 and form-encoded with HTTPEncode: letters,
 // digits and "*-._" pass, a blank becomes '+', every other byte %XX.
-std::string urlencode(const std::string& Text);
+QUORL_PACKAGE_API std::string urlencode(const std::string& Text);
 
 namespace quorl {
 

@@ -16,21 +16,23 @@
 #include <new>
 #include <string_view>
 
+#include "core/PackageExport.h"
+
 namespace quorl {
 
 inline constexpr size_t kArenaMaxBlock = 2048;
 
 // Aligned to 16 bytes (long double). Throws std::bad_alloc.
-void* ArenaAllocate(size_t size);
+QUORL_PACKAGE_API void* ArenaAllocate(size_t size);
 // `size` must be the size given to ArenaAllocate.
-void ArenaFree(void* block, size_t size) noexcept;
+QUORL_PACKAGE_API void ArenaFree(void* block, size_t size) noexcept;
 // Gives back the tail of the block allocated last on this thread, when it is
 // still the last one and both sizes are arena sizes; returns the size the
 // block now has (to be passed to ArenaFree), `size` when nothing changed.
-size_t ArenaShrinkLast(void* block, size_t size, size_t newSize) noexcept;
+QUORL_PACKAGE_API size_t ArenaShrinkLast(void* block, size_t size, size_t newSize) noexcept;
 
 // UTF-16 text kept in the arena: names and string values of the JSON unit.
-class ArenaText {
+class QUORL_PACKAGE_API ArenaText {
  public:
   ArenaText() noexcept = default;
   explicit ArenaText(std::u16string_view s) { Assign(s); }

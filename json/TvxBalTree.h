@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "json/NodeArena.h"
+#include "core/PackageExport.h"
 
 struct TvxBalNode {
   TvxBalNode* left;
@@ -26,7 +27,7 @@ struct TvxBalNode {
   quorl::ArenaText name;
 };
 
-class TvxBalTree {
+class QUORL_PACKAGE_API TvxBalTree {
  public:
   TvxBalTree();
   ~TvxBalTree();

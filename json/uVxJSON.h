@@ -38,6 +38,7 @@
 
 #include "json/NodeArena.h"
 #include "json/TvxBalTree.h"
+#include "core/PackageExport.h"
 #include "platform/CodePage.h"
 #include "platform/Variant.h"
 
@@ -62,7 +63,7 @@ enum class JsonShape : uint8_t { Other, CustomList, Number, String, Boolean, Nul
 struct JsonAccess;
 }  // namespace quorl
 
-class TvxJSONbase {
+class QUORL_PACKAGE_API TvxJSONbase {
  public:
   TvxJSONbase() = default;
   virtual ~TvxJSONbase() = default;
@@ -106,7 +107,7 @@ class TvxJSONbase {
   quorl::JsonShape shape_ = quorl::JsonShape::Other;
 };
 
-class TvxJSONnumber : public TvxJSONbase {
+class QUORL_PACKAGE_API TvxJSONnumber : public TvxJSONbase {
  public:
   TvxJSONnumber() : TvxJSONbase(quorl::JsonShape::Number) {}
   static TvxJSONnumber* Generate(long double value);
@@ -126,7 +127,7 @@ class TvxJSONnumber : public TvxJSONbase {
   long double value_ = 0;
 };
 
-class TvxJSONstring : public TvxJSONbase {
+class QUORL_PACKAGE_API TvxJSONstring : public TvxJSONbase {
  public:
   TvxJSONstring() : TvxJSONbase(quorl::JsonShape::String) {}
   static TvxJSONstring* Generate(std::u16string_view value);
@@ -146,7 +147,7 @@ class TvxJSONstring : public TvxJSONbase {
   quorl::ArenaText value_;
 };
 
-class TvxJSONboolean : public TvxJSONbase {
+class QUORL_PACKAGE_API TvxJSONboolean : public TvxJSONbase {
  public:
   TvxJSONboolean() : TvxJSONbase(quorl::JsonShape::Boolean) {}
   static TvxJSONboolean* Generate(bool value);
@@ -165,7 +166,7 @@ class TvxJSONboolean : public TvxJSONbase {
   bool value_ = false;
 };
 
-class TvxJSONnull : public TvxJSONbase {
+class QUORL_PACKAGE_API TvxJSONnull : public TvxJSONbase {
  public:
   TvxJSONnull() : TvxJSONbase(quorl::JsonShape::Null) {}
   static TvxJSONnull* Generate();
@@ -177,7 +178,7 @@ class TvxJSONnull : public TvxJSONbase {
 };
 
 // A member of an object: a name and an owned value (or none).
-class TvxJSONobjectmethod : public TvxJSONbase {
+class QUORL_PACKAGE_API TvxJSONobjectmethod : public TvxJSONbase {
  public:
   TvxJSONobjectmethod() : TvxJSONbase(quorl::JsonShape::Pair) {}
   ~TvxJSONobjectmethod() override;
@@ -200,7 +201,7 @@ class TvxJSONobjectmethod : public TvxJSONbase {
 
 // Common part of lists and objects: an ordered sequence of owned children.
 // Instantiable, but generated as nothing (only lists and objects have a text).
-class TvxJSONcustomlist : public TvxJSONbase {
+class QUORL_PACKAGE_API TvxJSONcustomlist : public TvxJSONbase {
  public:
   TvxJSONcustomlist() : TvxJSONbase(quorl::JsonShape::CustomList) {}
   ~TvxJSONcustomlist() override;
@@ -242,7 +243,7 @@ class TvxJSONcustomlist : public TvxJSONbase {
   std::vector<TvxJSONbase*, quorl::ArenaAllocator<TvxJSONbase*>> children_;
 };
 
-class TvxJSONlist : public TvxJSONcustomlist {
+class QUORL_PACKAGE_API TvxJSONlist : public TvxJSONcustomlist {
  public:
   TvxJSONlist() : TvxJSONcustomlist(quorl::JsonShape::List) {}
   static TvxJSONlist* Generate();
@@ -274,7 +275,7 @@ class TvxJSONlist : public TvxJSONcustomlist {
 // (member order is kept) and the index follows them; with it clear, deletion is
 // the list's (the last member fills the gap). Children are always pairs: _Add
 // and SetChild refuse anything else (the value stays with the caller).
-class TvxJSONobject : public TvxJSONcustomlist {
+class QUORL_PACKAGE_API TvxJSONobject : public TvxJSONcustomlist {
  public:
   explicit TvxJSONobject(bool useIndex);
   static TvxJSONobject* Generate(bool useIndex);
@@ -347,7 +348,7 @@ class TvxJSONobject : public TvxJSONcustomlist {
 };
 
 // Text operations; never instantiated.
-class TvxJSON {
+class QUORL_PACKAGE_API TvxJSON {
  public:
   TvxJSON() = delete;
   // Parses the first JSON value of `text` (UTF-8; a leading byte-order mark is
@@ -371,7 +372,7 @@ class TvxJSON {
   static AnsiString GenerateText(const TvxJSONbase* value);
 };
 
-class TvxJSONstreamed : public TvxJSON {
+class QUORL_PACKAGE_API TvxJSONstreamed : public TvxJSON {
  public:
   // ParseText of the bytes from the stream's position to its end; none for no
   // stream. A failing stream raises EFOpenError.
@@ -390,4 +391,4 @@ class TvxJSONstreamed : public TvxJSON {
 // Indented text: two spaces per level, CR LF line breaks, no space after a
 // colon. `level` is 0 for a top-level call and holds its entry value again on
 // return.
-AnsiString GenerateReadableText(const TvxJSONbase* value, int32_t& level);
+QUORL_PACKAGE_API AnsiString GenerateReadableText(const TvxJSONbase* value, int32_t& level);

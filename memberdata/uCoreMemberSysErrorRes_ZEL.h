@@ -3,9 +3,10 @@
 
 #include <string>
 
+#include "core/PackageExport.h"
 // Raised when a member-info XML document does not have the expected shape
 // (root "data" with "dataitem" children).
-extern const std::string _SE_InvalidXMLFormat_ZEL;
+extern QUORL_PACKAGE_API const std::string _SE_InvalidXMLFormat_ZEL;
 
 namespace quorl {
 // Unit set-up and tear-down for the package loader. The strings are constants;

@@ -22,17 +22,18 @@
 #include <string>
 
 #include "platform/XmlNode.h"
+#include "core/PackageExport.h"
 
 struct IXMLDataitemType;
 struct IXMLBookType;
 
-struct IXMLDataType : virtual IXMLNode {
+struct QUORL_PACKAGE_API IXMLDataType : virtual IXMLNode {
   static constexpr TGUID IID = TGUID::Parse("{6B00E90C-ED36-4ECE-AA07-D05DDF3A9CEF}");
   virtual quorl::IntfPtr<IXMLDataitemType> Get_Dataitem() = 0;
   virtual quorl::IntfPtr<IXMLBookType> Get_Book() = 0;
 };
 
-struct IXMLDataitemType : virtual IXMLNode {
+struct QUORL_PACKAGE_API IXMLDataitemType : virtual IXMLNode {
   static constexpr TGUID IID = TGUID::Parse("{03CC92B8-B8D5-4B31-A390-C6E485388D20}");
   virtual std::u16string Get_MemberID() = 0;
   virtual std::u16string Get_MemberNum() = 0;
@@ -68,7 +69,7 @@ struct IXMLDataitemType : virtual IXMLNode {
   virtual void Set_Base64Image(const std::u16string& Value) = 0;
 };
 
-struct IXMLBookType : virtual IXMLNode {
+struct QUORL_PACKAGE_API IXMLBookType : virtual IXMLNode {
   static constexpr TGUID IID = TGUID::Parse("{96B96089-9B73-41F3-B219-24D8AB732599}");
   virtual std::u16string Get_Activity_name() = 0;
   virtual std::u16string Get_Date_start() = 0;
@@ -81,7 +82,7 @@ struct IXMLBookType : virtual IXMLNode {
 };
 
 // Binds "data": its "dataitem" and "book" children are typed by the classes below.
-class TXMLDataType : public TXMLNode, public IXMLDataType {
+class QUORL_PACKAGE_API TXMLDataType : public TXMLNode, public IXMLDataType {
  public:
   TXMLDataType();
   HRESULT QueryInterface(const TGUID& iid, void** obj) override {
@@ -97,7 +98,7 @@ class TXMLDataType : public TXMLNode, public IXMLDataType {
   void* GetInterface(const TGUID& iid) override;
 };
 
-class TXMLDataitemType : public TXMLNode, public IXMLDataitemType {
+class QUORL_PACKAGE_API TXMLDataitemType : public TXMLNode, public IXMLDataitemType {
  public:
   HRESULT QueryInterface(const TGUID& iid, void** obj) override {
     return TXMLNode::QueryInterface(iid, obj);
@@ -142,7 +143,7 @@ class TXMLDataitemType : public TXMLNode, public IXMLDataitemType {
   void* GetInterface(const TGUID& iid) override;
 };
 
-class TXMLBookType : public TXMLNode, public IXMLBookType {
+class QUORL_PACKAGE_API TXMLBookType : public TXMLNode, public IXMLBookType {
  public:
   HRESULT QueryInterface(const TGUID& iid, void** obj) override {
     return TXMLNode::QueryInterface(iid, obj);
@@ -164,10 +165,10 @@ class TXMLBookType : public TXMLNode, public IXMLBookType {
 };
 
 // The view of "data" in doc; a document without element gets "data".
-quorl::IntfPtr<IXMLDataType> Getdata(const quorl::IntfPtr<IXMLDocument>& Doc);
+QUORL_PACKAGE_API quorl::IntfPtr<IXMLDataType> Getdata(const quorl::IntfPtr<IXMLDocument>& Doc);
 // The view of "data" of the document read from a file.
-quorl::IntfPtr<IXMLDataType> Loaddata(const std::u16string& FileName);
+QUORL_PACKAGE_API quorl::IntfPtr<IXMLDataType> Loaddata(const std::u16string& FileName);
 // A new document with XML version "1.0" and an empty element "data".
-quorl::IntfPtr<IXMLDataType> Newdata();
+QUORL_PACKAGE_API quorl::IntfPtr<IXMLDataType> Newdata();
 // The view of "data" of the document parsed from XMLData.
-quorl::IntfPtr<IXMLDataType> LoadDataFromXML(const std::u16string& XMLData);
+QUORL_PACKAGE_API quorl::IntfPtr<IXMLDataType> LoadDataFromXML(const std::u16string& XMLData);

@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "platform/Interfaces.h"
+#include "core/PackageExport.h"
 
 class THTTPRIO;
 
 // Base of every interface a SOAP client can stand in for. It has no
 // identifier of its own: clients are asked for the derived port types.
-struct IInvokable : IInterface {
+struct QUORL_PACKAGE_API IInvokable : IInterface {
  protected:
   ~IInvokable() = default;
 };
@@ -79,7 +80,7 @@ struct InterfaceRegistration {
   InvokeOptions invokeOptions = kInvokeDefault;
 };
 
-class InvokeRegistry {
+class QUORL_PACKAGE_API InvokeRegistry {
  public:
   // Registers (or registers again, replacing namespace and texts) the
   // interface described by info, which must outlive the registry entry.
@@ -105,6 +106,6 @@ class InvokeRegistry {
 };
 
 // The process-wide registry.
-InvokeRegistry& InvRegistry();
+QUORL_PACKAGE_API InvokeRegistry& InvRegistry();
 
 }  // namespace quorl

@@ -10,11 +10,12 @@
 #include <string>
 
 #include "platform/Interfaces.h"
+#include "core/PackageExport.h"
 #include "soap/InvokeRegistry.h"
 
 class THTTPRIO;
 
-struct TicketManage : IInvokable {
+struct QUORL_PACKAGE_API TicketManage : IInvokable {
   static constexpr TGUID IID = TGUID::Parse("{29AB1245-9703-082B-5336-A29584C5AEC4}");
 
   virtual std::u16string getUserInfo(const std::u16string& memberID, const std::u16string& memberNum,
@@ -64,9 +65,9 @@ namespace quorl {
 
 // Deployment values, fixed when the package is built (CMake cache variables
 // QUORL_TICKETMANAGE_NAMESPACE and QUORL_TICKETMANAGE_DEFAULT_URL).
-extern const char* const kTicketManageNamespace;
-extern const char* const kTicketManageDefaultURL;   // ends in "/services/TicketManage"
-extern const char* const kTicketManageDefaultWSDL;  // the same with "?wsdl"
+extern QUORL_PACKAGE_API const char* const kTicketManageNamespace;
+extern QUORL_PACKAGE_API const char* const kTicketManageDefaultURL;   // ends in "/services/TicketManage"
+extern QUORL_PACKAGE_API const char* const kTicketManageDefaultWSDL;  // the same with "?wsdl"
 
 // The deployment values in force: the build-time ones, each replaced by its
 // key in the WSDLCONFIGURE section of QUORLZELCLIENT.LIC when that is set
@@ -79,16 +80,16 @@ struct TicketManageDeployment {
   std::string url;
   std::string wsdl;
 };
-TicketManageDeployment TicketManageDeploymentValues();
+QUORL_PACKAGE_API TicketManageDeployment TicketManageDeploymentValues();
 
 // Registers TicketManage under nameSpace in place of its current namespace,
 // keeping everything else; does nothing while it is not registered.
-void UseTicketManageNamespace(const std::string& nameSpace);
+QUORL_PACKAGE_API void UseTicketManageNamespace(const std::string& nameSpace);
 inline constexpr const char* kTicketManageServiceName = "TicketManageService";
 inline constexpr const char* kTicketManagePortName = "TicketManage";
 
 // Operations and part names of the port type, in slot order.
-const InvokableInfo& TicketManageInfo();
+QUORL_PACKAGE_API const InvokableInfo& TicketManageInfo();
 
 }  // namespace quorl
 
@@ -96,7 +97,7 @@ const InvokableInfo& TicketManageInfo();
 // encoding "UTF-8", no documentation and no external name, the default SOAP
 // action "" and the default invoke options (RPC, SOAP-encoded). Running it
 // again registers the same values again. Nothing is undone at unload.
-void TicketManage_WSDL_Initialize();
+QUORL_PACKAGE_API void TicketManage_WSDL_Initialize();
 
 // A TicketManage interface of HTTPRIO, or of a new client without owner when
 // HTTPRIO is null. An empty Addr takes the default address in force
@@ -107,5 +108,5 @@ void TicketManage_WSDL_Initialize();
 // is the endpoint. A given client is never freed here; a client created here
 // is freed when no interface results. Raises EIntfCastError when the client
 // does not support TicketManage (the port type is not registered).
-quorl::IntfPtr<TicketManage> GetTicketManage(bool UseWSDL = false, const std::string& Addr = "",
+QUORL_PACKAGE_API quorl::IntfPtr<TicketManage> GetTicketManage(bool UseWSDL = false, const std::string& Addr = "",
                                              THTTPRIO* HTTPRIO = nullptr);

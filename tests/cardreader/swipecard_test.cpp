@@ -394,8 +394,10 @@ TEST(ReaderLibraryBinding, NamesTheFileAndTheMissingFunction) {
   } catch (const Exception& e) {
     EXPECT_NE(e.Message().find("dc_init"), std::string::npos);
   }
-  // The default is the simulated library beside the package in the build.
-  EXPECT_EQ(quorl::DefaultReaderLibraryPath(), std::string(QUORL_TEST_BINARY_DIR) + "/lib/libcardreader.so");
+  // This program holds the package's objects itself and no reader library
+  // lies beside it, so the library path decides. (Beside the shared package,
+  // the default is the file there: membersys swipe reads cards through it.)
+  EXPECT_EQ(quorl::DefaultReaderLibraryPath(), "libcardreader.so");
 }
 
 }  // namespace
