@@ -394,10 +394,9 @@ TEST(ReaderLibraryBinding, NamesTheFileAndTheMissingFunction) {
   } catch (const Exception& e) {
     EXPECT_NE(e.Message().find("dc_init"), std::string::npos);
   }
-  // This program holds the package's objects itself and no reader library
-  // lies beside it, so the library path decides. (Beside the shared package,
-  // the default is the file there: membersys swipe reads cards through it.)
-  EXPECT_EQ(quorl::DefaultReaderLibraryPath(), "libcardreader.so");
+  // The default is the simulated library beside the file that holds the
+  // package's code: this program, which links the package's objects.
+  EXPECT_EQ(quorl::DefaultReaderLibraryPath(), std::string(QUORL_TEST_BINARY_DIR) + "/tests/libcardreader.so");
 }
 
 }  // namespace
