@@ -1,4 +1,5 @@
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -344,13 +345,7 @@ std::string Utf8ToGbk(std::string_view utf8) {
   return Utf16ToGbk(Utf8ToUtf16(utf8));
 }
 
-std::string Trim(std::string_view s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
-  return std::string(s.substr(b, e - b));
-}
+std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
 
 std::u16string Trim(std::u16string_view s) {
   size_t b = 0;

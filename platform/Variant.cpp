@@ -8,6 +8,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -20,13 +21,6 @@ namespace {
   throw EVariantError("Variant overflow: " + value + " does not fit type (" + to + ")");
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -70,7 +64,7 @@ struct Number {
 };
 
 bool ParseNumberText(std::string_view text, Number& out) {
-  const std::string_view t = TrimBlanks(text);
+  const std::string_view t = quorl::TrimView(text);
   if (ParseInt64(t, out.i)) {
     out.isInt = true;
     return true;
@@ -208,7 +202,7 @@ bool Variant::AsBoolean() const {
     case VarType::String:
     case VarType::UString: {
       const std::string s = AsString();
-      const std::string_view t = TrimBlanks(s);
+      const std::string_view t = quorl::TrimView(s);
       if (EqualsNoCase(t, "true")) return true;
       if (EqualsNoCase(t, "false")) return false;
       Number n;
@@ -388,7 +382,7 @@ std::string FormatFloat(Float value) {
 
 template <typename Float>
 bool ParseFloat(std::string_view text, Float& out) {
-  const std::string_view s = TrimBlanks(text);
+  const std::string_view s = quorl::TrimView(text);
   const size_t n = s.size();
   size_t i = 0;
   bool negative = false;
@@ -539,7 +533,7 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
 }
 
 bool TryStrToDateTime(std::string_view text, double& out) {
-  const std::string_view s = TrimBlanks(text);
+  const std::string_view s = quorl::TrimView(text);
   size_t i = 0;
   int y = 0, m = 0, d = 0, h = 0, n = 0, sec = 0, ms = 0;
   const size_t yearStart = i;

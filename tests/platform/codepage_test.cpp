@@ -1,4 +1,5 @@
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -129,6 +130,18 @@ TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
   EXPECT_EQ(quorl::Trim(" " + kHuiYuanGbk + " "), kHuiYuanGbk);
   EXPECT_EQ(quorl::Trim(u"\t x y \x1F"), u"x y");
   EXPECT_EQ(quorl::Trim(u"\u3000x"), u"\u3000x");  // ideographic space is not a control
+}
+
+// Names, keys and header words compare by ASCII letters only: bytes of GBK or
+// UTF-8 characters must never fold, or two different names would match.
+TEST(Text, AsciiCaseFoldingLeavesOtherBytesAlone) {
+  EXPECT_TRUE(quorl::SameTextAscii("Content-Type", "content-TYPE"));
+  EXPECT_FALSE(quorl::SameTextAscii("utf-8", "utf-8 "));
+  EXPECT_FALSE(quorl::SameTextAscii("\xC9", "\xE9"));  // upper/lower pair in Latin-1
+  EXPECT_FALSE(quorl::SameTextAscii("a[", "A{"));       // '[' and '{' differ by 0x20 too
+  EXPECT_EQ(quorl::ToUpperAscii("node\xE9" + kHuiYuanGbk), "NODE\xE9" + kHuiYuanGbk);
+  EXPECT_TRUE(quorl::StartsWithTextAscii("PostgreSQL://h/db", "postgresql://"));
+  EXPECT_FALSE(quorl::StartsWithTextAscii("postgres", "postgresql://"));
 }
 
 // The ASCII path widens sixteen bytes at a time; every kind of sequence must
