@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "json/uVxJSON.h"
+#include "platform/Utf8.h"
 
 namespace quorl {
 
@@ -44,7 +45,9 @@ void DestroyChildren(JsonAccess::ChildVector& children) noexcept;
 void AppendUtf8AsUtf16(std::string_view utf8, std::u16string& out);
 // The same into `out`, which must have room for utf8.size() code units;
 // returns the number of code units written.
-size_t DecodeUtf8(std::string_view utf8, char16_t* out);
+inline size_t DecodeJsonUtf8(std::string_view utf8, char16_t* out) {
+  return DecodeUtf8ToUtf16<Utf8Surrogates::Accept>(utf8, out);
+}
 
 // Converts a lexeme of the JSON number grammar (optional sign, digits,
 // optional fraction, optional exponent), correctly rounded. False when the

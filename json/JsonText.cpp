@@ -1,4 +1,4 @@
-// Byte-level helpers of uVxJSON: UTF-8 decoding and number conversion.
+// Byte-level helpers of uVxJSON: UTF-8 text into arena strings and number conversion.
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -13,25 +13,13 @@
 
 #include "json/JsonInternal.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace quorl {
-
-namespace {
-
-inline bool IsCont(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-constexpr char16_t kReplacement = 0xFFFD;
-
-}  // namespace
 
 void AppendUtf8AsUtf16(std::string_view utf8, std::u16string& out) {
   const size_t start = out.size();
   // UTF-16 never needs more code units than the UTF-8 text has bytes.
   out.resize(start + utf8.size());
-  out.resize(start + DecodeUtf8(utf8, out.data() + start));
+  out.resize(start + DecodeJsonUtf8(utf8, out.data() + start));
 }
 
 void ArenaText::AssignUtf8(std::string_view utf8) {
@@ -39,7 +27,7 @@ void ArenaText::AssignUtf8(std::string_view utf8) {
   if (utf8.empty()) return;
   const size_t bytes = utf8.size() * sizeof(char16_t);
   auto* data = static_cast<char16_t*>(ArenaAllocate(bytes));
-  const size_t units = DecodeUtf8(utf8, data);
+  const size_t units = DecodeJsonUtf8(utf8, data);
   // Non-ASCII text needs fewer units than it had bytes: give back the tail.
   size_t capBytes = ArenaShrinkLast(data, bytes, units * sizeof(char16_t));
   if (capBytes == bytes && units < utf8.size() / 2 && bytes > kArenaMaxBlock) {
@@ -52,76 +40,6 @@ void ArenaText::AssignUtf8(std::string_view utf8) {
   data_ = data;
   size_ = units;
   cap_ = capBytes / sizeof(char16_t);
-}
-
-size_t DecodeUtf8(std::string_view utf8, char16_t* out) {
-  char16_t* d = out;
-  const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
-  const unsigned char* const e = s + utf8.size();
-  while (s < e) {
-#ifdef __SSE2__
-    while (e - s >= 16) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-      if (_mm_movemask_epi8(chunk) != 0) break;
-      const __m128i zero = _mm_setzero_si128();
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(chunk, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(chunk, zero));
-      s += 16;
-      d += 16;
-    }
-#endif
-    while (s < e && *s < 0x80) *d++ = *s++;
-    if (s >= e) break;
-    const unsigned char c = *s;
-    const size_t left = static_cast<size_t>(e - s);
-    if (c >= 0xC2 && c <= 0xDF) {
-      if (left >= 2 && IsCont(s[1])) {
-        *d++ = static_cast<char16_t>(((c & 0x1F) << 6) | (s[1] & 0x3F));
-        s += 2;
-      } else {
-        *d++ = kReplacement;
-        s += 1;
-      }
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      // ED A0..BF (surrogate halves) is accepted on purpose: a pair escaped as
-      // two \u sequences arrives as two such 3-byte sequences.
-      const unsigned char lo = c == 0xE0 ? 0xA0 : 0x80;
-      if (left < 2 || s[1] < lo || s[1] > 0xBF) {
-        *d++ = kReplacement;
-        s += 1;
-      } else if (left < 3 || !IsCont(s[2])) {
-        *d++ = kReplacement;
-        s += 2;
-      } else {
-        *d++ = static_cast<char16_t>(((c & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F));
-        s += 3;
-      }
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      const unsigned char lo = c == 0xF0 ? 0x90 : 0x80;
-      const unsigned char hi = c == 0xF4 ? 0x8F : 0xBF;
-      if (left < 2 || s[1] < lo || s[1] > hi) {
-        *d++ = kReplacement;
-        s += 1;
-      } else if (left < 3 || !IsCont(s[2])) {
-        *d++ = kReplacement;
-        s += 2;
-      } else if (left < 4 || !IsCont(s[3])) {
-        *d++ = kReplacement;
-        s += 3;
-      } else {
-        const char32_t cp = (static_cast<char32_t>(c & 0x07) << 18) | (static_cast<char32_t>(s[1] & 0x3F) << 12) |
-                            (static_cast<char32_t>(s[2] & 0x3F) << 6) | (s[3] & 0x3F);
-        const char32_t v = cp - 0x10000;
-        *d++ = static_cast<char16_t>(0xD800 + (v >> 10));
-        *d++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
-        s += 4;
-      }
-    } else {
-      *d++ = kReplacement;  // stray continuation byte or a lead byte that is never valid
-      s += 1;
-    }
-  }
-  return static_cast<size_t>(d - out);
 }
 
 namespace {
