@@ -57,11 +57,7 @@ bool ParseJsonNumber(const char* begin, const char* end, long double& out);
 // mantissa x 10^exponent when that is computed exactly rounded by the quick
 // route (mantissa below 10^19, |exponent| at most 27); false otherwise.
 bool ExactNumber(uint64_t mantissa, int64_t exponent, bool negative, long double& out);
-// Writes `value` with at most 15 significant digits, no trailing zeros, "."
-// as the decimal separator and an upper-case "E" exponent when the decimal
-// exponent is below -4 or at least 15. Returns the number of bytes written to
-// `buf`, which must hold kMaxNumberText bytes.
-inline constexpr size_t kMaxNumberText = 32;
-size_t FormatJsonNumber(long double value, char* buf);
+// Numbers are written by FormatFloat15 (platform/FloatText.h), as FloatToStr
+// writes them.
 
 }  // namespace quorl

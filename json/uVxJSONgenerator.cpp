@@ -11,6 +11,7 @@
 #include <ostream>
 
 #include "json/JsonInternal.h"
+#include "platform/FloatText.h"
 #include "platform/Exception.h"
 
 using quorl::JsonAccess;
@@ -129,8 +130,8 @@ void WriteString(ByteWriter& w, std::u16string_view s) {
 void WriteLeaf(ByteWriter& w, const TvxJSONbase* v) {
   switch (JsonAccess::Shape(v)) {
     case JsonShape::Number: {
-      char* d = w.Room(quorl::kMaxNumberText);
-      w.Commit(d + quorl::FormatJsonNumber(static_cast<const TvxJSONnumber*>(v)->Value(), d));
+      char* d = w.Room(quorl::kMaxFloatText);
+      w.Commit(d + quorl::FormatFloat15(static_cast<const TvxJSONnumber*>(v)->Value(), d));
       break;
     }
     case JsonShape::String:

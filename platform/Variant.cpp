@@ -8,6 +8,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/FloatText.h"
 #include "platform/Text.h"
 
 namespace {
@@ -330,57 +331,6 @@ namespace quorl {
 namespace {
 
 template <typename Float>
-std::string FormatFloat(Float value) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  if (value == 0) return "0";  // also negative zero
-  // 15 significant digits in scientific form, locale-independent:
-  // "[-]d.dddddddddddddde[+-]x".
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-  const std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));
-  const bool negative = sci.front() == '-';
-  const size_t ePos = sci.find('e');
-  std::string digits;
-  for (char c : sci.substr(negative ? 1 : 0, ePos - (negative ? 1 : 0))) {
-    if (c != '.') digits.push_back(c);
-  }
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  int exponent = 0;
-  std::string_view expText = sci.substr(ePos + 1);
-  if (expText.front() == '+') expText.remove_prefix(1);
-  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
-
-  std::string out = negative ? "-" : "";
-  // The platform switches to scientific form for exponents below -4 or from
-  // the precision (15) on: 0.0001 stays fixed, 0.00001 is "1E-5".
-  if (exponent < -4 || exponent >= 15) {
-    out += digits[0];
-    if (digits.size() > 1) {
-      out += '.';
-      out.append(digits, 1);
-    }
-    out += 'E';
-    out += std::to_string(exponent);
-  } else if (exponent < 0) {
-    out += "0.";
-    out.append(static_cast<size_t>(-exponent - 1), '0');
-    out += digits;
-  } else {
-    const size_t intDigits = static_cast<size_t>(exponent) + 1;
-    if (digits.size() <= intDigits) {
-      out += digits;
-      out.append(intDigits - digits.size(), '0');
-    } else {
-      out.append(digits, 0, intDigits);
-      out += '.';
-      out.append(digits, intDigits);
-    }
-  }
-  return out;
-}
-
-template <typename Float>
 bool ParseFloat(std::string_view text, Float& out) {
   const std::string_view s = quorl::TrimView(text);
   const size_t n = s.size();
@@ -509,8 +459,11 @@ bool ReadNumber(std::string_view s, size_t& i, size_t maxDigits, int& out) {
 
 }  // namespace
 
-std::string FloatToStr(double value) { return FormatFloat(value); }
-std::string FloatToStr(long double value) { return FormatFloat(value); }
+std::string FloatToStr(double value) { return FloatToStr(static_cast<long double>(value)); }
+std::string FloatToStr(long double value) {
+  char buf[kMaxFloatText];
+  return std::string(buf, FormatFloat15(value, buf));
+}
 
 bool TryStrToFloat(std::string_view text, double& out) { return ParseFloat(text, out); }
 bool TryStrToFloat(std::string_view text, long double& out) { return ParseFloat(text, out); }
