@@ -22,7 +22,6 @@ namespace {
   throw EVariantError("Variant overflow: " + value + " does not fit type (" + to + ")");
 }
 
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Optional sign and decimal digits, nothing else; false on overflow.
