@@ -284,9 +284,7 @@ bool SameTextGbk(std::string_view a, std::string_view b) {
       ++i;
       continue;
     }
-    const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
-    const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
-    if (la != lb) return false;
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   }
   return true;
 }

@@ -106,17 +106,6 @@ int64_t WholeValue(const Variant& v, const char* to) {
   CastError(v.Type(), to);
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 Variant Variant::Null() {
@@ -203,8 +192,8 @@ bool Variant::AsBoolean() const {
     case VarType::UString: {
       const std::string s = AsString();
       const std::string_view t = quorl::TrimView(s);
-      if (EqualsNoCase(t, "true")) return true;
-      if (EqualsNoCase(t, "false")) return false;
+      if (quorl::SameTextAscii(t, "true")) return true;
+      if (quorl::SameTextAscii(t, "false")) return false;
       Number n;
       if (!ParseNumberText(t, n)) CastError(Type(), "Boolean");
       return n.AsDouble() != 0.0;
