@@ -1,7 +1,6 @@
 #include "host/DBPipe.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <limits>
 
@@ -10,6 +9,7 @@
 #include "platform/ClientDataSet.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -20,12 +20,6 @@ constexpr int kDefaultTextSize = 255;
 constexpr int64_t kMaxDeclaredSize = 1 << 20;
 
 enum class Kind { Integer, Float, Text };
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // The column kind by SQLite's affinity rules, which also give the expected
 // kind for the usual names of other databases (BIGINT, DECIMAL(10,2)...).
@@ -89,18 +83,12 @@ TFieldType ColumnFieldType(Kind declared, const quorl::QueryResult& r, size_t co
   return TFieldType::ftString;
 }
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
 // Field names must be unique (the dataset finds them ignoring case); a join
 // may give two columns the same name, and the second becomes NAME_1.
 std::vector<std::string> FieldNames(const quorl::QueryResult& r) {
   std::vector<std::string> names;
   auto taken = [&names](const std::string& n) {
-    return std::any_of(names.begin(), names.end(), [&n](const std::string& o) { return SameNameIgnoringCase(o, n); });
+    return std::any_of(names.begin(), names.end(), [&n](const std::string& o) { return quorl::SameTextAscii(o, n); });
   };
   for (size_t i = 0; i < r.columns.size(); ++i) {
     std::string base = quorl::Utf8ToGbk(r.columns[i].name);
@@ -129,7 +117,7 @@ Variant ResultToPacket(const QueryResult& result) {
 
   TClientDataSet ds;
   for (size_t c = 0; c < columnCount; ++c) {
-    const std::string upper = Upper(result.columns[c].declaredType);
+    const std::string upper = quorl::ToUpperAscii(result.columns[c].declaredType);
     types[c] = ColumnFieldType(DeclaredKind(upper), result, c);
     int size = 0;
     if (types[c] == TFieldType::ftString) {

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace {
 
 quorl::DatabaseOpener& Opener() {
@@ -25,10 +27,7 @@ std::unique_ptr<DatabaseConnection> OpenDatabase(const std::string& location) {
 bool IsPostgresLocation(const std::string& location) {
   const std::string_view s(location);
   for (std::string_view scheme : {"postgresql://", "postgres://"})
-    if (s.size() >= scheme.size() && std::equal(scheme.begin(), scheme.end(), s.begin(), [](char a, char b) {
-          return a == std::tolower(static_cast<unsigned char>(b));
-        }))
-      return true;
+    if (quorl::StartsWithTextAscii(s, scheme)) return true;
   // A key=value connection string: the key must start a word, so a file
   // named "myhost=1.db" is still a file.
   for (std::string_view key : {"dbname", "host"}) {

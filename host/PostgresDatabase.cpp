@@ -23,6 +23,7 @@
 #include "host/HostDatabase.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -35,18 +36,6 @@ constexpr const char* kConnectTimeoutSeconds = "10";
 constexpr Oid kBoolOid = 16, kByteaOid = 17, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kTextOid = 25,
               kOidOid = 26, kFloat4Oid = 700, kFloat8Oid = 701, kBpcharOid = 1042, kVarcharOid = 1043,
               kNumericOid = 1700;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 // ---------------------------------------------------------------------------
 // A small SQL scanner: enough to find parameter markers and the select list
@@ -161,7 +150,7 @@ std::string IdentName(std::string_view sql, const Token& t) {
 }
 
 bool IsKeyword(std::string_view sql, const Token& t, const char* word) {
-  return t.kind == Tok::Ident && EqualsIgnoringCase(Text(sql, t), word);
+  return t.kind == Tok::Ident && quorl::SameTextAscii(Text(sql, t), word);
 }
 
 bool IsName(const Token& t) { return t.kind == Tok::Ident || t.kind == Tok::QuotedIdent; }
@@ -177,7 +166,7 @@ const std::map<std::string, std::string>& DeclaredSpellings() {
     for (size_t i = 1; i < tokens.size(); ++i) {
       const std::string_view before = Text(schema, tokens[i - 1]);
       if (tokens[i].kind == Tok::Ident && tokens[i - 1].kind == Tok::Punct && (before == "(" || before == ","))
-        m.emplace(Lower(Text(schema, tokens[i])), std::string(Text(schema, tokens[i])));
+        m.emplace(quorl::ToLowerAscii(Text(schema, tokens[i])), std::string(Text(schema, tokens[i])));
     }
     return m;
   }();
@@ -249,7 +238,7 @@ std::vector<std::string> SelectListNames(std::string_view sql, const std::vector
       // SQLite names a plain column as its table declares it.
       const std::string written = IsName(tail) ? IdentName(sql, tail) : std::string();
       const auto& declared = DeclaredSpellings();
-      const auto it = declared.find(Lower(written));
+      const auto it = declared.find(quorl::ToLowerAscii(written));
       names.push_back(it != declared.end() ? it->second : written);
       continue;
     }
@@ -512,7 +501,7 @@ class PostgresConnection : public quorl::DatabaseConnection {
 
 size_t FindCaseless(const std::string& s, std::string_view word, size_t from) {
   for (size_t i = from; i + word.size() <= s.size(); ++i)
-    if (EqualsIgnoringCase(std::string_view(s).substr(i, word.size()), word)) return i;
+    if (quorl::SameTextAscii(std::string_view(s).substr(i, word.size()), word)) return i;
   return std::string::npos;
 }
 

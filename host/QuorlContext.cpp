@@ -1,6 +1,6 @@
 #include "host/QuorlContext.h"
 
-#include <cctype>
+#include "platform/Text.h"
 
 namespace {
 
@@ -60,14 +60,7 @@ std::string Unescape(std::string_view value) {
   return out;
 }
 
-std::string UpperTrimmedKey(std::string_view key) {
-  size_t b = 0, e = key.size();
-  while (b < e && static_cast<unsigned char>(key[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(key[e - 1]) <= 0x20) --e;
-  std::string out(key.substr(b, e - b));
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
+std::string UpperTrimmedKey(std::string_view key) { return quorl::ToUpperAscii(quorl::TrimView(key)); }
 
 }  // namespace
 

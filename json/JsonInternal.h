@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "json/uVxJSON.h"
+#include "platform/Utf8.h"
 
 namespace quorl {
 
@@ -44,7 +45,9 @@ void DestroyChildren(JsonAccess::ChildVector& children) noexcept;
 void AppendUtf8AsUtf16(std::string_view utf8, std::u16string& out);
 // The same into `out`, which must have room for utf8.size() code units;
 // returns the number of code units written.
-size_t DecodeUtf8(std::string_view utf8, char16_t* out);
+inline size_t DecodeJsonUtf8(std::string_view utf8, char16_t* out) {
+  return DecodeUtf8ToUtf16<Utf8Surrogates::Accept>(utf8, out);
+}
 
 // Converts a lexeme of the JSON number grammar (optional sign, digits,
 // optional fraction, optional exponent), correctly rounded. False when the
@@ -54,11 +57,7 @@ bool ParseJsonNumber(const char* begin, const char* end, long double& out);
 // mantissa x 10^exponent when that is computed exactly rounded by the quick
 // route (mantissa below 10^19, |exponent| at most 27); false otherwise.
 bool ExactNumber(uint64_t mantissa, int64_t exponent, bool negative, long double& out);
-// Writes `value` with at most 15 significant digits, no trailing zeros, "."
-// as the decimal separator and an upper-case "E" exponent when the decimal
-// exponent is below -4 or at least 15. Returns the number of bytes written to
-// `buf`, which must hold kMaxNumberText bytes.
-inline constexpr size_t kMaxNumberText = 32;
-size_t FormatJsonNumber(long double value, char* buf);
+// Numbers are written by FormatFloat15 (platform/FloatText.h), as FloatToStr
+// writes them.
 
 }  // namespace quorl

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "json/JsonInternal.h"
+#include "platform/FloatText.h"
 
 namespace quorl {
 
@@ -15,9 +16,9 @@ namespace {
 
 bool SameNumber(long double x, long double y, NumberMatch numbers) {
   if (numbers == NumberMatch::Exact) return x == y;
-  char bx[kMaxNumberText];
-  char by[kMaxNumberText];
-  if (std::string_view(bx, FormatJsonNumber(x, bx)) == std::string_view(by, FormatJsonNumber(y, by))) return true;
+  char bx[kMaxFloatText];
+  char by[kMaxFloatText];
+  if (std::string_view(bx, FormatFloat15(x, bx)) == std::string_view(by, FormatFloat15(y, by))) return true;
   if (std::isnan(x) || std::isnan(y) || std::isinf(x) || std::isinf(y)) return false;
   const long double scale = std::max(std::fabs(x), std::fabs(y));
   return std::fabs(x - y) <= scale * 1e-14L + LDBL_TRUE_MIN;

@@ -11,6 +11,7 @@
 #include <ostream>
 
 #include "json/JsonInternal.h"
+#include "platform/FloatText.h"
 #include "platform/Exception.h"
 
 using quorl::JsonAccess;
@@ -96,8 +97,8 @@ void WriteString(ByteWriter& w, std::u16string_view s) {
     // taken to finish a surrogate pair.
     const size_t stop = std::min(n, i + kChunk);
     char* d = w.Room((stop - i + 1) * 6);
-    while (i < stop) {
-      const char16_t c = s[i++];
+    for (; i < stop; ++i) {
+      const char16_t c = s[i];
       if (c < 0x80) {
         const char e = kEscape.code[c];
         if (e == 0) {
@@ -113,21 +114,10 @@ void WriteString(ByteWriter& w, std::u16string_view s) {
           *d++ = '\\';
           *d++ = e;
         }
-      } else if (c < 0x800) {
-        *d++ = static_cast<char>(0xC0 | (c >> 6));
-        *d++ = static_cast<char>(0x80 | (c & 0x3F));
-      } else if (c >= 0xD800 && c <= 0xDBFF && i < n && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
-        const char32_t cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (s[i++] - 0xDC00);
-        *d++ = static_cast<char>(0xF0 | (cp >> 18));
-        *d++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        *d++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *d++ = static_cast<char>(0x80 | (cp & 0x3F));
       } else {
         // Lone surrogate halves keep their own 3-byte form, which the parser
         // reads back as the same code unit.
-        *d++ = static_cast<char>(0xE0 | (c >> 12));
-        *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *d++ = static_cast<char>(0x80 | (c & 0x3F));
+        d = quorl::EncodeUtf8(quorl::NextUtf16(s, i), d);
       }
     }
     w.Commit(d);
@@ -140,8 +130,8 @@ void WriteString(ByteWriter& w, std::u16string_view s) {
 void WriteLeaf(ByteWriter& w, const TvxJSONbase* v) {
   switch (JsonAccess::Shape(v)) {
     case JsonShape::Number: {
-      char* d = w.Room(quorl::kMaxNumberText);
-      w.Commit(d + quorl::FormatJsonNumber(static_cast<const TvxJSONnumber*>(v)->Value(), d));
+      char* d = w.Room(quorl::kMaxFloatText);
+      w.Commit(d + quorl::FormatFloat15(static_cast<const TvxJSONnumber*>(v)->Value(), d));
       break;
     }
     case JsonShape::String:

@@ -52,24 +52,6 @@ inline const char* FindQuoteOrBackslash(const char* p, const char* end) {
   return p;
 }
 
-void AppendCodePointUtf8(unsigned cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 + (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 + (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 + (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 + ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 + (cp & 0x3F)));
-  } else if (cp < 0x200000) {
-    out.push_back(static_cast<char>(0xF0 + (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 + ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 + ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 + (cp & 0x3F)));
-  }
-}
-
 class Parser {
  public:
   explicit Parser(const char* end) : end_(end) {}
@@ -308,7 +290,7 @@ bool Parser::Unescape(const char* raw, const char* rawEnd) {
           if (v < 0) return false;
           cp = cp * 16 + static_cast<unsigned>(v);
         }
-        AppendCodePointUtf8(cp, scratch_);
+        quorl::AppendUtf8(scratch_, cp);  // a lone surrogate half too, in its 3-byte form
         p = hexEnd;
         break;
       }

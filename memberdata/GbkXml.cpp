@@ -6,6 +6,7 @@
 #include "memberdata/XmlWellFormed.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -13,13 +14,7 @@ constexpr unsigned kGbkParseOptions = pugi::parse_wconv_attribute | pugi::parse_
 
 void AppendUtf16AsGbk(std::string& out, uint32_t cp) {
   std::u16string u;
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    u.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    u.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  } else {
-    u.push_back(static_cast<char16_t>(cp));
-  }
+  quorl::AppendUtf16(u, cp);
   out += quorl::Utf16ToGbk(u);
 }
 
@@ -49,7 +44,7 @@ size_t ParseCharRef(const char* p, uint32_t& cp) {
     if (v > 0x10FFFF) return 0;
   }
   if (i == start || p[i] != ';') return 0;
-  if (v == 0 || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+  if (v == 0 || quorl::IsSurrogate(v)) return 0;
   cp = v;
   return i + 1;
 }

@@ -6,6 +6,7 @@
 #include "memberdata/XmlWellFormed.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -41,14 +42,7 @@ std::string MarkupText(const std::string& bytes) {
       const auto byte = static_cast<unsigned char>(bytes[i + (bigEndian ? k : width - 1 - k)]);
       unit = unit << 8 | byte;
     }
-    if (unit > 0x10FFFF) unit = 0xFFFD;
-    if (unit >= 0x10000) {
-      unit -= 0x10000;
-      text.push_back(static_cast<char16_t>(0xD800 + (unit >> 10)));
-      text.push_back(static_cast<char16_t>(0xDC00 + (unit & 0x3FF)));
-    } else {
-      text.push_back(static_cast<char16_t>(unit));
-    }
+    quorl::AppendUtf16(text, unit > 0x10FFFF ? quorl::kReplacementChar : unit);
   }
   return quorl::Utf16ToUtf8(text);
 }

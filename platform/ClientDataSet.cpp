@@ -9,6 +9,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -24,13 +25,11 @@ constexpr char kPacketMagic[4] = {'Q', 'C', 'D', 'S'};
 constexpr size_t kMinFieldDefBytes = 1 + 1 + 4 + 4;
 constexpr uint8_t kFlagRequired = 0x01;
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 struct NoCaseHash {
   using is_transparent = void;
   size_t operator()(std::string_view s) const noexcept {
     size_t h = 1469598103934665603ull;
-    for (char c : s) h = (h ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211ull;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(quorl::LowerAscii(c))) * 1099511628211ull;
     return h;
   }
 };
@@ -38,11 +37,7 @@ struct NoCaseHash {
 struct NoCaseEqual {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
+    return quorl::SameTextAscii(a, b);
   }
 };
 

@@ -6,6 +6,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include <cstring>
 
 #include "platform/Exception.h"
+#include "platform/Text.h"
+#include "platform/Utf8.h"
 
 namespace quorl {
 namespace {
@@ -101,62 +104,6 @@ void ConvertAll(iconv_t cd, const char* input, size_t inBytes, Out& out, size_t 
     out[used++] = question;
   }
   out.resize(used);
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Decodes one well-formed UTF-8 sequence at s[i]; returns its length, or 0
-// when the bytes there are not one (overlong forms, encoded surrogates and
-// values above U+10FFFF included).
-size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
-  const size_t left = s.size() - i;
-  const unsigned char c = b(0);
-  if (c < 0x80) {
-    cp = c;
-    return 1;
-  }
-  if (c >= 0xC2 && c <= 0xDF) {
-    if (left < 2 || !IsContinuation(b(1))) return 0;
-    cp = (char32_t(c & 0x1F) << 6) | (b(1) & 0x3F);
-    return 2;
-  }
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (left < 3 || !IsContinuation(b(1)) || !IsContinuation(b(2))) return 0;
-    if (c == 0xE0 && b(1) < 0xA0) return 0;  // overlong
-    if (c == 0xED && b(1) > 0x9F) return 0;  // surrogate
-    cp = (char32_t(c & 0x0F) << 12) | (char32_t(b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (left < 4 || !IsContinuation(b(1)) || !IsContinuation(b(2)) || !IsContinuation(b(3))) {
-      return 0;
-    }
-    if (c == 0xF0 && b(1) < 0x90) return 0;  // overlong
-    if (c == 0xF4 && b(1) > 0x8F) return 0;  // above U+10FFFF
-    cp = (char32_t(c & 0x07) << 18) | (char32_t(b(1) & 0x3F) << 12) |
-         (char32_t(b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-    return 4;
-  }
-  return 0;
 }
 
 // Output written through a small buffer and appended in blocks: the result
@@ -273,45 +220,22 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   // Answers of several megabytes go through here, so ASCII runs are widened
-  // in blocks; the last full store of the ASCII path needs sixteen units of room.
+  // in blocks, at most 32 units at a time to stay within the room asked for.
   std::u16string out;
   out.reserve(utf8.size());
   ChunkedOutput<std::u16string> chunks(out);
   char16_t* o = chunks.Begin();
+  const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
   size_t i = 0;
   while (i < utf8.size()) {
     o = chunks.Room(o, 32);
-#if defined(__SSE2__)
-    if (utf8.size() - i >= 16) {
-      // All sixteen units are stored; those past the first non-ASCII byte
-      // are overwritten by what follows.
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(utf8.data() + i));
-      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(v));
-      const __m128i zero = _mm_setzero_si128();
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
-      const unsigned ascii = mask == 0 ? 16u : static_cast<unsigned>(__builtin_ctz(mask));
-      i += ascii;
-      o += ascii;
-      if (ascii == 16) continue;
-    }
-#endif
-    char32_t cp = 0;
-    const size_t n = DecodeUtf8(utf8, i, cp);
-    if (n == 0) {
-      // One '?' per bad byte; decoding resumes at the next byte.
-      *o++ = u'?';
-      ++i;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      *o++ = static_cast<char16_t>(cp);
-    }
-    i += n;
+    const size_t ascii = WidenAscii(s + i, std::min<size_t>(utf8.size() - i, 32), o);
+    i += ascii;
+    o += ascii;
+    if (i >= utf8.size() || s[i] < 0x80) continue;
+    char32_t cp;
+    i += DecodeUtf8Char(s + i, utf8.size() - i, cp);
+    o = EncodeUtf16(cp, o);
   }
   chunks.Finish(o);
   return out;
@@ -321,15 +245,11 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string out;
   out.reserve(utf16.size() * 3);
   for (size_t i = 0; i < utf16.size(); ++i) {
-    const char32_t u = utf16[i];
-    if (IsHighSurrogate(u) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1])) {
-      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
-      ++i;
-    } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-      out.push_back('?');
-    } else {
-      AppendUtf8(out, u);
-    }
+    const char32_t cp = NextUtf16(utf16, i);
+    if (IsSurrogate(cp))
+      out.push_back('?');  // a lone half: no character to carry
+    else
+      AppendUtf8(out, cp);
   }
   return out;
 }
@@ -344,13 +264,7 @@ std::string Utf8ToGbk(std::string_view utf8) {
   return Utf16ToGbk(Utf8ToUtf16(utf8));
 }
 
-std::string Trim(std::string_view s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
-  return std::string(s.substr(b, e - b));
-}
+std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
 
 std::u16string Trim(std::u16string_view s) {
   size_t b = 0;
@@ -370,9 +284,7 @@ bool SameTextGbk(std::string_view a, std::string_view b) {
       ++i;
       continue;
     }
-    const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
-    const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
-    if (la != lb) return false;
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   }
   return true;
 }

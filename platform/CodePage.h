@@ -1,7 +1,9 @@
 // Code-page conversions between 8-bit host text (code page 936, GBK), UTF-8
 // and UTF-16, done with iconv. Conversions never fail and never crash:
 //  - a character the target cannot represent becomes '?';
-//  - an invalid byte sequence in the input becomes '?' (one per bad byte).
+//  - invalid GBK input becomes '?' (one per bad byte); invalid UTF-8 becomes
+//    U+FFFD, one per maximal invalid subpart (platform/Utf8.h), which host
+//    text shows as '?'.
 // Characters outside the basic plane travel as surrogate pairs in UTF-16 and
 // as 4-byte sequences in UTF-8.
 #pragma once

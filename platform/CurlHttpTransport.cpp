@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/Exception.h"
+#include "platform/Text.h"
 #include "platform/Http.h"
 
 namespace {
@@ -56,13 +57,6 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
-std::string_view TrimLine(std::string_view s) {
-  while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ' || s.back() == '\t'))
-    s.remove_suffix(1);
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  return s;
-}
-
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* ex = static_cast<Exchange*>(user);
   const size_t n = size * count;
@@ -72,7 +66,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     ex->headersTooLarge = true;
     return 0;
   }
-  const std::string_view line = TrimLine(std::string_view(data, n));
+  const std::string_view line = quorl::TrimView(std::string_view(data, n));
   if (line.substr(0, 5) == "HTTP/") {
     // A new status line (after "100 Continue", for instance): earlier headers
     // belonged to an interim answer.
@@ -81,14 +75,14 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     const size_t sp1 = line.find(' ');
     if (sp1 != std::string_view::npos) {
       const size_t sp2 = line.find(' ', sp1 + 1);
-      if (sp2 != std::string_view::npos) ex->response.reason = std::string(TrimLine(line.substr(sp2 + 1)));
+      if (sp2 != std::string_view::npos) ex->response.reason = std::string(quorl::TrimView(line.substr(sp2 + 1)));
     }
     return n;
   }
   const size_t colon = line.find(':');
   if (colon != std::string_view::npos && colon > 0)
-    ex->response.headers.emplace_back(std::string(TrimLine(line.substr(0, colon))),
-                                      std::string(TrimLine(line.substr(colon + 1))));
+    ex->response.headers.emplace_back(std::string(quorl::TrimView(line.substr(0, colon))),
+                                      std::string(quorl::TrimView(line.substr(colon + 1))));
   return n;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/Http.h"
 
 #include "platform/Exception.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -135,14 +136,8 @@ std::string TIdHTTP::Get(const std::string& url) {
 }
 
 std::string TIdHTTP::ResponseHeader(std::string_view name) const {
-  const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-  for (const auto& [n, v] : responseHeaders_) {
-    if (n.size() != name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < n.size() && same; ++i)
-      same = lower(static_cast<unsigned char>(n[i])) == lower(static_cast<unsigned char>(name[i]));
-    if (same) return v;
-  }
+  for (const auto& [n, v] : responseHeaders_)
+    if (quorl::SameTextAscii(n, name)) return v;
   return {};
 }
 

@@ -1,12 +1,12 @@
 #include "platform/IniFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <optional>
@@ -60,10 +60,7 @@ std::optional<std::string> ReadSmallFileIgnoringCase(const std::string& fileName
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name == wanted || name.size() != wanted.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < name.size() && same; ++i)
-      same = std::tolower(static_cast<unsigned char>(name[i])) == std::tolower(static_cast<unsigned char>(wanted[i]));
-    if (same && (!match || name < *match)) match = name;
+    if (quorl::SameTextAscii(name, wanted) && (!match || name < *match)) match = name;
   }
   if (!match) return std::nullopt;
   return ReadSmallFile((folder / *match).string());
@@ -88,13 +85,6 @@ std::string HostText(std::string content) {
   return quorl::Utf16ToGbk(units);
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 }  // namespace
 
@@ -105,14 +95,14 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
   const std::string content = HostText(*raw);
   const std::string_view text = content;
 
-  const std::string_view wantSection = Trim(section);
-  const std::string_view wantKey = Trim(key);
+  const std::string_view wantSection = quorl::TrimView(section);
+  const std::string_view wantKey = quorl::TrimView(key);
   bool inSection = false;
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(pos, end - pos));
+    const std::string_view line = quorl::TrimView(text.substr(pos, end - pos));
     pos = end + 1;
 
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
@@ -120,14 +110,14 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
       const size_t close = line.find(']');
       // An unclosed header is an odd line: skipped, the current section goes on.
       if (close == std::string_view::npos) continue;
-      inSection = quorl::SameTextGbk(Trim(line.substr(1, close - 1)), wantSection);
+      inSection = quorl::SameTextGbk(quorl::TrimView(line.substr(1, close - 1)), wantSection);
       continue;
     }
     if (!inSection) continue;
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    if (!quorl::SameTextGbk(Trim(line.substr(0, eq)), wantKey)) continue;
-    std::string_view value = Trim(line.substr(eq + 1));
+    if (!quorl::SameTextGbk(quorl::TrimView(line.substr(0, eq)), wantKey)) continue;
+    std::string_view value = quorl::TrimView(line.substr(eq + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
       value = value.substr(1, value.size() - 2);
     return std::string(value);

@@ -1,5 +1,7 @@
 #include "platform/Process.h"
 
+#include "platform/Text.h"
+
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -7,7 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <strings.h>
 
 extern char** environ;
 
@@ -132,7 +133,7 @@ HINSTANCE ShellExecuteA(HWND, const char* verb, const char* file, const char* pa
                         const char* directory, int) {
   constexpr HINSTANCE kFileNotFound = 2;
   constexpr HINSTANCE kStarted = 42;
-  if (verb != nullptr && *verb != '\0' && ::strcasecmp(verb, "open") != 0) return kFileNotFound;
+  if (verb != nullptr && *verb != '\0' && !quorl::SameTextAscii(verb, "open")) return kFileNotFound;
   if (file == nullptr || *file == '\0') return kFileNotFound;
   const std::string workingDir = directory != nullptr ? directory : "";
   const bool started =

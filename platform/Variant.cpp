@@ -8,6 +8,8 @@
 
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/FloatText.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -18,14 +20,6 @@ namespace {
 
 [[noreturn]] void OverflowError(const std::string& value, const char* to) {
   throw EVariantError("Variant overflow: " + value + " does not fit type (" + to + ")");
-}
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -70,7 +64,7 @@ struct Number {
 };
 
 bool ParseNumberText(std::string_view text, Number& out) {
-  const std::string_view t = TrimBlanks(text);
+  const std::string_view t = quorl::TrimView(text);
   if (ParseInt64(t, out.i)) {
     out.isInt = true;
     return true;
@@ -110,17 +104,6 @@ int64_t WholeValue(const Variant& v, const char* to) {
     case VarType::Packet: break;
   }
   CastError(v.Type(), to);
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -208,9 +191,9 @@ bool Variant::AsBoolean() const {
     case VarType::String:
     case VarType::UString: {
       const std::string s = AsString();
-      const std::string_view t = TrimBlanks(s);
-      if (EqualsNoCase(t, "true")) return true;
-      if (EqualsNoCase(t, "false")) return false;
+      const std::string_view t = quorl::TrimView(s);
+      if (quorl::SameTextAscii(t, "true")) return true;
+      if (quorl::SameTextAscii(t, "false")) return false;
       Number n;
       if (!ParseNumberText(t, n)) CastError(Type(), "Boolean");
       return n.AsDouble() != 0.0;
@@ -336,59 +319,8 @@ namespace quorl {
 namespace {
 
 template <typename Float>
-std::string FormatFloat(Float value) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  if (value == 0) return "0";  // also negative zero
-  // 15 significant digits in scientific form, locale-independent:
-  // "[-]d.dddddddddddddde[+-]x".
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-  const std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));
-  const bool negative = sci.front() == '-';
-  const size_t ePos = sci.find('e');
-  std::string digits;
-  for (char c : sci.substr(negative ? 1 : 0, ePos - (negative ? 1 : 0))) {
-    if (c != '.') digits.push_back(c);
-  }
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  int exponent = 0;
-  std::string_view expText = sci.substr(ePos + 1);
-  if (expText.front() == '+') expText.remove_prefix(1);
-  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
-
-  std::string out = negative ? "-" : "";
-  // The platform switches to scientific form for exponents below -4 or from
-  // the precision (15) on: 0.0001 stays fixed, 0.00001 is "1E-5".
-  if (exponent < -4 || exponent >= 15) {
-    out += digits[0];
-    if (digits.size() > 1) {
-      out += '.';
-      out.append(digits, 1);
-    }
-    out += 'E';
-    out += std::to_string(exponent);
-  } else if (exponent < 0) {
-    out += "0.";
-    out.append(static_cast<size_t>(-exponent - 1), '0');
-    out += digits;
-  } else {
-    const size_t intDigits = static_cast<size_t>(exponent) + 1;
-    if (digits.size() <= intDigits) {
-      out += digits;
-      out.append(intDigits - digits.size(), '0');
-    } else {
-      out.append(digits, 0, intDigits);
-      out += '.';
-      out.append(digits, intDigits);
-    }
-  }
-  return out;
-}
-
-template <typename Float>
 bool ParseFloat(std::string_view text, Float& out) {
-  const std::string_view s = TrimBlanks(text);
+  const std::string_view s = quorl::TrimView(text);
   const size_t n = s.size();
   size_t i = 0;
   bool negative = false;
@@ -515,8 +447,11 @@ bool ReadNumber(std::string_view s, size_t& i, size_t maxDigits, int& out) {
 
 }  // namespace
 
-std::string FloatToStr(double value) { return FormatFloat(value); }
-std::string FloatToStr(long double value) { return FormatFloat(value); }
+std::string FloatToStr(double value) { return FloatToStr(static_cast<long double>(value)); }
+std::string FloatToStr(long double value) {
+  char buf[kMaxFloatText];
+  return std::string(buf, FormatFloat15(value, buf));
+}
 
 bool TryStrToFloat(std::string_view text, double& out) { return ParseFloat(text, out); }
 bool TryStrToFloat(std::string_view text, long double& out) { return ParseFloat(text, out); }
@@ -539,7 +474,7 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
 }
 
 bool TryStrToDateTime(std::string_view text, double& out) {
-  const std::string_view s = TrimBlanks(text);
+  const std::string_view s = quorl::TrimView(text);
   size_t i = 0;
   int y = 0, m = 0, d = 0, h = 0, n = 0, sec = 0, ms = 0;
   const size_t yearStart = i;

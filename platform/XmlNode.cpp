@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -39,14 +40,8 @@ std::string CheckedName(std::u16string_view name, const char* what) {
   return utf8;
 }
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 bool IsGbkEncodingName(std::string name) {
-  name = LowerAscii(std::move(name));
+  name = quorl::ToLowerAscii(name);
   return name == "gb2312" || name == "gbk" || name == "gb18030" || name == "cp936" ||
          name == "windows-936";
 }

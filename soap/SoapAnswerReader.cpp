@@ -6,6 +6,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "platform/Text.h"
 #include "soap/SoapEnvelopeWriter.h"
 
 namespace quorl {
@@ -103,12 +104,6 @@ std::string TextOf(pugi::xml_node element, bool* hasElements) {
   return text;
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-  const char* ws = " \t\r\n";
-  const size_t b = s.find_first_not_of(ws);
-  if (b == std::string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(ws) - b + 1);
-}
 
 bool ParseInt32(std::string_view s, int32_t& out) {
   if (s.empty()) return false;
@@ -170,13 +165,7 @@ pugi::xml_node FindById(pugi::xml_node root, std::string_view id) {
 
 // --- answer encodings ---------------------------------------------------------
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-std::string LowerTrimmed(std::string_view s) {
-  std::string out;
-  for (char c : TrimBlanks(s)) out += LowerAscii(c);
-  return out;
-}
+std::string LowerTrimmed(std::string_view s) { return ToLowerAscii(TrimView(s)); }
 
 // The charset parameter of a Content-Type value ("text/xml; charset=GBK"),
 // quotes removed; empty when there is none.
@@ -189,10 +178,10 @@ std::string CharsetOf(std::string_view contentType) {
     pos = next;
     const size_t eq = param.find('=');
     if (eq == std::string_view::npos || LowerTrimmed(param.substr(0, eq)) != "charset") continue;
-    std::string_view value = TrimBlanks(param.substr(eq + 1));
+    std::string_view value = TrimView(param.substr(eq + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
       value = value.substr(1, value.size() - 2);
-    return std::string(TrimBlanks(value));
+    return std::string(TrimView(value));
   }
   return {};
 }
@@ -373,7 +362,7 @@ class ParsedEnvelope {
     for (pugi::xml_node c = first.first_child(); c; c = c.next_sibling()) {
       if (c.type() != pugi::node_element) continue;
       const std::string_view local = LocalName(c.name());
-      if (local == "faultcode") code = std::string(TrimBlanks(TextOf(c, nullptr)));
+      if (local == "faultcode") code = std::string(TrimView(TextOf(c, nullptr)));
       if (local == "faultstring") text = TextOf(c, nullptr);
     }
     throw ERemotableException(Utf8ToGbk(code), Utf8ToGbk(text));
@@ -464,7 +453,7 @@ SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, boo
     throw ESOAPDomConvertError(where + "the result is a structure where a simple value was expected");
 
   if (method.result == SoapType::Int) {
-    const std::string_view trimmed = TrimBlanks(text);
+    const std::string_view trimmed = TrimView(text);
     int32_t value = 0;
     if (!ParseInt32(trimmed, value))
       throw EConvertError(where + "'" + Snippet(trimmed) + "' is not a valid integer");

@@ -3,27 +3,10 @@
 #include <string_view>
 
 #include "platform/Exception.h"
+#include "platform/Utf8.h"
 
 namespace quorl {
 namespace {
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 void AppendCharRef(std::string& out, char32_t cp) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -64,14 +47,8 @@ bool IsNameSafe(std::string_view name) {
 bool SoapEnvelopeWriter::AppendEscaped(std::string& out, std::u16string_view text, bool asciiOnly) {
   bool valid = true;
   for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = '?';  // unpaired surrogate: no character to carry
-    }
+    char32_t cp = NextUtf16(text, i);
+    if (IsSurrogate(cp)) cp = '?';  // unpaired surrogate: no character to carry
     switch (cp) {
       case '&': out += "&amp;"; continue;
       case '<': out += "&lt;"; continue;

@@ -1,8 +1,8 @@
 #include "soap/THTTPRIO.h"
 
-#include <cctype>
 
 #include "platform/Exception.h"
+#include "platform/Text.h"
 #include "soap/SoapAnswerReader.h"
 #include "soap/SoapEnvelopeWriter.h"
 #include "soap/WsdlBinding.h"
@@ -11,10 +11,7 @@ namespace {
 std::atomic<int> g_liveClients{0};
 
 bool IsUtf8Name(const std::string& encoding) {
-  if (encoding.empty()) return true;
-  std::string lower;
-  for (char c : encoding) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower == "utf-8" || lower == "utf8";
+  return encoding.empty() || quorl::SameTextAscii(encoding, "utf-8") || quorl::SameTextAscii(encoding, "utf8");
 }
 }  // namespace
 

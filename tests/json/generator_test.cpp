@@ -6,7 +6,6 @@
 #include <clocale>
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <unistd.h>
 
@@ -96,24 +95,6 @@ TEST(GenerateText, NumberFormat) {
       {12.5L, "12.5"},
   };
   for (const N& c : cases) EXPECT_EQ(c.text, Number(c.value)) << static_cast<double>(c.value);
-}
-
-TEST(GenerateText, NumberFormatAgreesWithThePlatformFloatToStr) {
-  // The quick digit route must give what the exact conversion gives.
-  std::mt19937_64 rng(42);
-  std::uniform_real_distribution<double> mant(1.0, 10.0);
-  std::uniform_int_distribution<int> exp(-40, 60);
-  char buf[quorl::kMaxNumberText];
-  for (int i = 0; i < 200000; ++i) {
-    long double v = static_cast<long double>(mant(rng)) * std::pow(10.0L, exp(rng));
-    if (i % 3 == 0) v = std::round(v * 1000) / 1000;  // short decimals, near ties
-    if (i % 7 == 0) v = -v;
-    const std::string ours(buf, quorl::FormatJsonNumber(v, buf));
-    ASSERT_EQ(quorl::FloatToStr(v), ours) << "value " << static_cast<double>(v);
-  }
-  for (long double v : {0.5L, 0.05L, 1.0000000000000005L, 2.5e-5L, 123456789012345.5L, 0.1234567890123455L}) {
-    EXPECT_EQ(quorl::FloatToStr(v), std::string(buf, quorl::FormatJsonNumber(v, buf)));
-  }
 }
 
 TEST(GenerateText, NumberFormatIgnoresTheThreadLocale) {

@@ -1,4 +1,5 @@
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -49,25 +50,31 @@ TEST(CodePage, UnrepresentableCharacterBecomesOneQuestionMark) {
   EXPECT_EQ(quorl::Utf16ToGbk(u"\uD55C" + kHuiYuanUtf16), "?" + kHuiYuanGbk);
 }
 
-TEST(CodePage, InvalidInputBytesBecomeQuestionMarks) {
+// Bad UTF-8 gives one U+FFFD per maximal invalid subpart (a sequence cut
+// short is one bad character, a byte that cannot start or continue one is
+// another); in host text each shows as one '?'. Bad GBK bytes give '?'.
+TEST(CodePage, InvalidInputBecomesOneMarkPerBadSequence) {
   struct Case {
     const char* name;
     std::string utf8;
     std::u16string expected;
   };
   const Case utf8Cases[] = {
-      {"lone continuation", "a\x80z", u"a?z"},
-      {"cut three-byte sequence", "\xE4\xBC", u"??"},
-      {"cut sequence before ASCII", "\xE4\xBCz", u"??z"},
-      {"overlong slash", "\xC0\xAF", u"??"},
-      {"overlong three-byte", "\xE0\x80\xAF", u"???"},
-      {"encoded surrogate", "\xED\xA0\x80", u"???"},
-      {"above U+10FFFF", "\xF4\x90\x80\x80", u"????"},
-      {"byte FF", "\xFF", u"?"},
+      {"lone continuation", "a\x80z", u"a\uFFFDz"},
+      {"cut three-byte sequence", "\xE4\xBC", u"\uFFFD"},
+      {"cut sequence before ASCII", "\xE4\xBCz", u"\uFFFDz"},
+      {"cut four-byte sequence", "\xF0\x9F\x98z", u"\uFFFDz"},
+      {"overlong slash", "\xC0\xAF", u"\uFFFD\uFFFD"},
+      {"overlong three-byte", "\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
+      {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+      {"byte FF", "\xFF", u"\uFFFD"},
   };
   for (const auto& c : utf8Cases) {
     EXPECT_EQ(quorl::Utf8ToUtf16(c.utf8), c.expected) << c.name;
-    EXPECT_EQ(quorl::Utf8ToGbk(c.utf8), quorl::Utf16ToUtf8(c.expected)) << c.name;
+    std::string gbk;
+    for (char16_t u : c.expected) gbk += u == 0xFFFD ? '?' : static_cast<char>(u);
+    EXPECT_EQ(quorl::Utf8ToGbk(c.utf8), gbk) << c.name;
   }
 
   // GBK: a lead byte without a valid trail, a lone 0xFF, a cut final lead byte.
@@ -131,6 +138,18 @@ TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
   EXPECT_EQ(quorl::Trim(u"\u3000x"), u"\u3000x");  // ideographic space is not a control
 }
 
+// Names, keys and header words compare by ASCII letters only: bytes of GBK or
+// UTF-8 characters must never fold, or two different names would match.
+TEST(Text, AsciiCaseFoldingLeavesOtherBytesAlone) {
+  EXPECT_TRUE(quorl::SameTextAscii("Content-Type", "content-TYPE"));
+  EXPECT_FALSE(quorl::SameTextAscii("utf-8", "utf-8 "));
+  EXPECT_FALSE(quorl::SameTextAscii("\xC9", "\xE9"));  // upper/lower pair in Latin-1
+  EXPECT_FALSE(quorl::SameTextAscii("a[", "A{"));       // '[' and '{' differ by 0x20 too
+  EXPECT_EQ(quorl::ToUpperAscii("node\xE9" + kHuiYuanGbk), "NODE\xE9" + kHuiYuanGbk);
+  EXPECT_TRUE(quorl::StartsWithTextAscii("PostgreSQL://h/db", "postgresql://"));
+  EXPECT_FALSE(quorl::StartsWithTextAscii("postgres", "postgresql://"));
+}
+
 // The ASCII path widens sixteen bytes at a time; every kind of sequence must
 // come out right wherever it falls against those blocks.
 TEST(CodePage, Utf8ToUtf16AcrossAsciiBlocks) {
@@ -143,11 +162,11 @@ TEST(CodePage, Utf8ToUtf16AcrossAsciiBlocks) {
       case 0: text += "\xE4\xBC\x9A"; expected += u"\u4F1A"; break;       // 会
       case 1: text += "\xC3\xA9"; expected += u"\u00E9"; break;            // é
       case 2: text += "\xF0\x9F\x98\x80"; expected += u"\U0001F600"; break;
-      default: text += "\xFF"; expected += u"?"; break;                     // invalid byte
+      default: text += "\xFF"; expected += u"\uFFFD"; break;                // invalid byte
     }
   }
   EXPECT_EQ(quorl::Utf8ToUtf16(text), expected);
-  EXPECT_EQ(quorl::Utf8ToUtf16("0123456789abcde\xE4\xB8"), u"0123456789abcde??");
+  EXPECT_EQ(quorl::Utf8ToUtf16("0123456789abcde\xE4\xB8"), u"0123456789abcde\uFFFD");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -9,10 +10,62 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <random>
+#include <string_view>
 
 #include "platform/Exception.h"
 
 namespace {
+
+// The plain formatter the fast one replaced: the exact library conversion,
+// then the layout by string operations. Kept as the reference.
+std::string ReferenceFloatText(long double value) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  if (value == 0) return "0";  // also negative zero
+  // 15 significant digits in scientific form, locale-independent:
+  // "[-]d.dddddddddddddde[+-]x".
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  const std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));
+  const bool negative = sci.front() == '-';
+  const size_t ePos = sci.find('e');
+  std::string digits;
+  for (char c : sci.substr(negative ? 1 : 0, ePos - (negative ? 1 : 0))) {
+    if (c != '.') digits.push_back(c);
+  }
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  int exponent = 0;
+  std::string_view expText = sci.substr(ePos + 1);
+  if (expText.front() == '+') expText.remove_prefix(1);
+  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
+
+  std::string out = negative ? "-" : "";
+  if (exponent < -4 || exponent >= 15) {
+    out += digits[0];
+    if (digits.size() > 1) {
+      out += '.';
+      out.append(digits, 1);
+    }
+    out += 'E';
+    out += std::to_string(exponent);
+  } else if (exponent < 0) {
+    out += "0.";
+    out.append(static_cast<size_t>(-exponent - 1), '0');
+    out += digits;
+  } else {
+    const size_t intDigits = static_cast<size_t>(exponent) + 1;
+    if (digits.size() <= intDigits) {
+      out += digits;
+      out.append(intDigits - digits.size(), '0');
+    } else {
+      out.append(digits, 0, intDigits);
+      out += '.';
+      out.append(digits, intDigits);
+    }
+  }
+  return out;
+}
 
 // Runs f and gives its result, or nullopt when it raised EVariantError.
 template <typename F>
@@ -203,6 +256,25 @@ TEST(FloatToStr, WritesFifteenSignificantDigitsWithoutTrailingZeros) {
   };
   for (const auto& c : cases) EXPECT_EQ(quorl::FloatToStr(c.value), c.text) << c.text;
   EXPECT_EQ(quorl::FloatToStr(3.5L), "3.5");
+}
+
+TEST(FloatToStr, FastRoutesAgreeWithTheReference) {
+  // The quick digit route must give what the exact conversion gives, near
+  // rounding ties and across the scaling range too.
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> mant(1.0, 10.0);
+  std::uniform_int_distribution<int> exp(-40, 60);
+  for (int i = 0; i < 200000; ++i) {
+    long double v = static_cast<long double>(mant(rng)) * std::pow(10.0L, exp(rng));
+    if (i % 3 == 0) v = std::round(v * 1000) / 1000;  // short decimals, near ties
+    if (i % 7 == 0) v = -v;
+    ASSERT_EQ(ReferenceFloatText(v), quorl::FloatToStr(v)) << "value " << static_cast<double>(v);
+  }
+  for (long double v : {0.5L, 0.05L, 1.0000000000000005L, 2.5e-5L, 123456789012345.5L, 0.1234567890123455L,
+                        999999999999999.5L, 1e-300L, std::numeric_limits<long double>::max(),
+                        std::numeric_limits<long double>::denorm_min()}) {
+    EXPECT_EQ(ReferenceFloatText(v), quorl::FloatToStr(v));
+  }
 }
 
 TEST(TryStrToFloat, AcceptsDecimalTextOnly) {
