@@ -22,7 +22,7 @@
 #include "support/RunProgram.h"
 #include "soap/TicketManage_WSDL.h"
 
-namespace quorl::testing {
+namespace quorl::test {
 
 inline std::string XmlEscaped(const std::string& text) {
   std::string out;
@@ -122,4 +122,4 @@ class AgentFixture : public CoreFixture {
   IntfPtr<IMemberSysAgent_ZEL> agent_;
 };
 
-}  // namespace quorl::testing
+}  // namespace quorl::test

@@ -19,10 +19,10 @@ namespace {
 using quorl::FakeHttpFault;
 using quorl::ScopedFakeClock;
 using quorl::ScopedFakeHttp;
-using quorl::htktest::FormFields;
-using quorl::htktest::Packet;
-using quorl::htktest::ReadPacket;
-using quorl::htktest::ScopedPlatformConfig;
+using quorl::test::FormFields;
+using quorl::test::Packet;
+using quorl::test::ReadPacket;
+using quorl::test::ScopedPlatformConfig;
 
 const char* const kFields[] = {"member_id", "realname", "username",  "password", "mobile",
                                "email",     "gender",   "birthday",  "reg_date", "tel",

@@ -23,9 +23,9 @@ using quorl::HttpRequest;
 using quorl::HttpResponse;
 using quorl::ScopedFakeClock;
 using quorl::ScopedFakeHttp;
-using quorl::htktest::Packet;
-using quorl::htktest::ReadPacket;
-using quorl::htktest::ScopedPlatformConfig;
+using quorl::test::Packet;
+using quorl::test::ReadPacket;
+using quorl::test::ScopedPlatformConfig;
 
 std::string Record(const std::string& empNo, const std::string& time = "\"2024-01-02 09:00:00\"") {
   return R"({"card_no":"8600000001","type":"2","saving_add":"0.00","saving_sub":45.5,)"

@@ -10,7 +10,7 @@
 
 #include "json/uVxJSON.h"
 
-namespace jsontest {
+namespace quorl::test {
 
 using Tree = std::unique_ptr<TvxJSONbase>;
 
@@ -61,4 +61,4 @@ inline std::string UseCommaLocale() {
   return previous;
 }
 
-}  // namespace jsontest
+}  // namespace quorl::test

@@ -17,6 +17,7 @@
 #include "platform/Exception.h"
 #include "soap/THTTPRIO.h"
 #include "soap/TicketManage_WSDL.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -445,8 +446,8 @@ std::string CallNamespace(const quorl::HttpRequest& r) {
 // The build-time namespace and default addresses give way to the keys of the
 // configuration file, read each time a client is bound.
 TEST_F(SoapClient, DeploymentValuesFromTheIniFile) {
-  std::string dir = (std::filesystem::temp_directory_path() / "quorl-soap-XXXXXX").string();
-  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  const quorl::test::TempFolder folder("quorl-soap-");
+  const std::string dir = folder.path();
   quorl::SetApplicationDirectory(dir);
   const std::string url = quorl::kTicketManageDefaultURL, wsdl = quorl::kTicketManageDefaultWSDL,
                     ns = quorl::kTicketManageNamespace;
@@ -479,7 +480,6 @@ TEST_F(SoapClient, DeploymentValuesFromTheIniFile) {
     EXPECT_EQ(http.server.LastRequest().url, c.wsdl);
   }
   quorl::SetApplicationDirectory("");
-  std::filesystem::remove_all(dir);
 }
 
 // Bound through a WSDL, a client calls in the WSDL's targetNamespace, whatever
