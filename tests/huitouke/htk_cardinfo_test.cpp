@@ -13,6 +13,8 @@
 #include "huitouke/HtkTestSupport.h"
 #include "huitouke/md5.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
+#include "support/TestPaths.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -41,11 +43,7 @@ constexpr const char* kCard2 =
     R"("user_rank":"3.50","user_rank_name":"普通","user_password":"654321"})";
 
 std::string DataFile(const std::string& name) {
-  const char* dir = std::getenv("QUORL_SOURCE_DIR");
-  std::ifstream in(std::string(dir ? dir : ".") + "/tests/data/" + name, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return quorl::test::ReadFile(quorl::test::DataPath(name));
 }
 
 std::string Answer(const std::string& members) { return "{" + members + "}"; }

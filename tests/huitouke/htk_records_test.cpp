@@ -16,6 +16,8 @@
 #include "huitouke/md5.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
 #include "platform/Exception.h"
+#include "support/TestPaths.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -146,12 +148,9 @@ TEST_F(StoredConsumeTest, FillsRowsAndNamesTheOperatorByExactUserCode) {
 }
 
 TEST_F(StoredConsumeTest, ReadsARecordedPage) {
-  const char* dir = std::getenv("QUORL_SOURCE_DIR");
-  std::ifstream in(std::string(dir ? dir : ".") + "/tests/data/htk_view_invoice_answer.json", std::ios::binary);
-  std::stringstream body;
-  body << in.rdbuf();
-  ASSERT_FALSE(body.str().empty());
-  http.server.Respond(200, body.str());
+  const std::string body = quorl::test::ReadFile(quorl::test::DataPath("htk_view_invoice_answer.json"));
+  ASSERT_FALSE(body.empty());
+  http.server.Respond(200, body);
   const Packet p = Query();
   ASSERT_EQ(p.rows.size(), 3u);
   EXPECT_EQ(p.rows[1].at("saving_sub"), "45.00");

@@ -210,7 +210,8 @@ using ToolResult = quorl::test::Result;
 
 // Runs the built md5print, in the folder workDir when one is given.
 ToolResult RunMd5print(const std::vector<std::string>& args, const std::string& workDir = "") {
-  return quorl::test::RunProgram(quorl::test::BinaryDir() + "/bin/md5print", args, quorl::test::RunOptions().WorkDir(workDir));
+  return quorl::test::RunProgram(quorl::test::BinaryDir() + "/bin/md5print", args,
+                                 quorl::test::RunOptions().WorkDir(workDir));
 }
 
 TEST(Md5printTool, PrintsTheDigestOfATextsBytes) {

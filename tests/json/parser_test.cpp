@@ -13,6 +13,7 @@
 #include "platform/Exception.h"
 #include "support/TempFolder.h"
 #include "tests/json/JsonTestUtil.h"
+#include "support/TestPaths.h"
 
 using quorl::test::As;
 using quorl::test::Compact;
@@ -310,8 +311,7 @@ TEST(TvxJSONstreamed, LoadFromFile) {
 }
 
 TEST(ParseText, PlatformAnswerFromDataFile) {
-  const char* src = std::getenv("QUORL_SOURCE_DIR");
-  const std::string path = std::string(src ? src : QUORL_SOURCE_DIR_FALLBACK) + "/tests/data/json_card_list_answer.json";
+  const std::string path = quorl::test::DataPath("json_card_list_answer.json");
   Tree t(TvxJSONstreamed::LoadFromFile(path));
   ASSERT_NE(nullptr, t) << path;
   auto* answer = As<TvxJSONobject>(t.get());

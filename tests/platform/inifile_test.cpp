@@ -13,6 +13,7 @@
 
 #include "platform/CodePage.h"
 #include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 namespace {
 
@@ -87,9 +88,7 @@ TEST(TIniFile, ReadsTheFileAgainOnEveryCall) {
 }
 
 TEST(TIniFile, ReadsWindowsSavedFile) {
-  const char* src = std::getenv("QUORL_SOURCE_DIR");
-  ASSERT_NE(src, nullptr);
-  TIniFile ini(std::string(src) + "/tests/data/ini_bom_crlf.lic");
+  TIniFile ini(quorl::test::DataPath("ini_bom_crlf.lic"));
   EXPECT_EQ(ini.ReadString("WSDLCONFIGURE", "ADDRESSTYPE", "G"), "H");
   EXPECT_EQ(ini.ReadString("wsdlconfigure", "NOTE", ""), "\xBB\xE1\xD4\xB1");
   EXPECT_EQ(ini.ReadString("OTHER", "ADDRESSTYPE", "G"), "");

@@ -87,9 +87,7 @@ std::string WithoutBlanks(std::string s) {
 class PrintApp : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("QUORL_BINARY_DIR");
-    ASSERT_NE(bin, nullptr);
-    const fs::path built = fs::path(bin) / "bin/MemberPrint_vrisk/PrintApp.exe";
+    const fs::path built = fs::path(quorl::test::BinaryDir()) / "bin/MemberPrint_vrisk/PrintApp.exe";
     ASSERT_TRUE(fs::exists(built)) << built;
     dir_ = root_ / "MemberPrint_vrisk";
     fs::create_directories(dir_);
@@ -147,9 +145,10 @@ void ExpectReceipt(const Result& r, const fs::path& dir, std::string& text, std:
   EXPECT_EQ(ReadFile(pdf).substr(0, 5), "%PDF-");
   text = ReadFile(txt);
   for (const std::string& line : Lines(text)) EXPECT_LE(Columns(line), 48) << "'" << line << "'";
-  EXPECT_EQ(std::system(("pdftotext -enc UTF-8 " + Quote(pdf) + " " + Quote(dir / "pdf.txt")).c_str()), 0);
+  EXPECT_EQ(RunProgram({"pdftotext", "-enc", "UTF-8", pdf.string(), (dir / "pdf.txt").string()}).exitCode, 0);
   pdfText = ReadFile(dir / "pdf.txt");
-  EXPECT_EQ(std::system(("pdftoppm -png -r 50 -f 1 -l 1 " + Quote(pdf) + " " + Quote(dir / "page")).c_str()), 0);
+  EXPECT_EQ(RunProgram({"pdftoppm", "-png", "-r", "50", "-f", "1", "-l", "1", pdf.string(), (dir / "page").string()}).exitCode,
+            0);
   EXPECT_EQ(ReadFile(dir / "page-1.png").substr(0, 4), "\x89PNG");
 }
 

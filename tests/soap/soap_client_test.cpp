@@ -18,6 +18,7 @@
 #include "soap/THTTPRIO.h"
 #include "soap/TicketManage_WSDL.h"
 #include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 namespace {
 
@@ -37,12 +38,7 @@ std::string Answer(const std::string& result, const std::string& extraBody = "")
 }
 
 std::string ReadData(const std::string& name) {
-  const char* dir = std::getenv("QUORL_SOURCE_DIR");
-  std::ifstream in(std::string(dir ? dir : QUORL_DEFAULT_SOURCE_DIR) + "/tests/data/" + name,
-                   std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return quorl::test::ReadFile(quorl::test::DataPath(name));
 }
 
 std::string Header(const quorl::HttpRequest& r, const std::string& name) {

@@ -18,4 +18,7 @@ inline std::string SourceDir() {
   return dir && *dir ? dir : QUORL_TEST_SOURCE_DIR;
 }
 
+// A sample file of tests/data.
+inline std::string DataPath(const std::string& name) { return SourceDir() + "/tests/data/" + name; }
+
 }  // namespace quorl::test

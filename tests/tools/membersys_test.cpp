@@ -35,9 +35,7 @@ using Args = std::vector<std::string>;
 class Membersys : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("QUORL_BINARY_DIR");
-    ASSERT_NE(bin, nullptr) << "QUORL_BINARY_DIR is set by CTest";
-    binDir_ = bin;
+    binDir_ = quorl::test::BinaryDir();
     program_ = binDir_ + "/bin/membersys";
     ASSERT_TRUE(std::filesystem::exists(program_)) << program_;
     db_ = dir_ + "/host.db";

@@ -25,7 +25,6 @@ using Args = std::vector<std::string>;
 class Swipe : public ::testing::Test {
  protected:
   void SetUp() override {
-    bin_ = std::getenv("QUORL_BINARY_DIR");
     // 8800000002 padded with "$" to 32 bytes, over blocks 13 and 14.
     std::ofstream(dir_ / "card.txt") << "serial = 3735928559\nkey = 5a3e9c01b7d4\n"
                                         "block13 = 38383030303030303032242424242424\n"
@@ -40,10 +39,9 @@ class Swipe : public ::testing::Test {
   }
   Result Run(Args args) {
     args.insert(args.begin(), {"--db", (dir_ / "host.db").string(), "--app-dir", dir_.string()});
-    return RunProgram(std::string(bin_) + "/bin/membersys", args);
+    return RunProgram(quorl::test::BinaryDir() + "/bin/membersys", args);
   }
 
-  const char* bin_ = nullptr;
   const quorl::test::TempFolder folder_{"quorl-swipe-"};
   const std::filesystem::path dir_ = folder_.path();
 };
