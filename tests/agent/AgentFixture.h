@@ -118,7 +118,7 @@ class AgentFixture : public CoreFixture {
 
   ScopedFakeHttp http_;
   ScopedFakeProcessLauncher launcher_;
-  fakes::FakeWarningHandler warnings_;
+  FakeWarningHandler warnings_;
   IntfPtr<IMemberSysAgent_ZEL> agent_;
 };
 

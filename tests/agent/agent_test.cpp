@@ -23,7 +23,7 @@
 
 namespace {
 
-using quorl::FakeHttpFault;
+using quorl::test::FakeHttpFault;
 using quorl::test::Gbk;
 using quorl::test::SoapAnswer;
 using quorl::test::SoapCall;

@@ -7,7 +7,7 @@
 
 using quorl::DbValue;
 using quorl::QueryResult;
-using quorl::fakes::FakeDatabase;
+using quorl::test::FakeDatabase;
 using quorl::test::Gbk;
 using quorl::test::TempFolder;
 

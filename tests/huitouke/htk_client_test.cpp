@@ -15,9 +15,9 @@
 
 namespace {
 
-using quorl::FakeHttpFault;
-using quorl::ScopedFakeClock;
-using quorl::ScopedFakeHttp;
+using quorl::test::FakeHttpFault;
+using quorl::test::ScopedFakeClock;
+using quorl::test::ScopedFakeHttp;
 using quorl::test::FormFields;
 using quorl::test::ScopedPlatformConfig;
 

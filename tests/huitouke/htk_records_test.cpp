@@ -23,8 +23,8 @@ namespace {
 
 using quorl::HttpRequest;
 using quorl::HttpResponse;
-using quorl::ScopedFakeClock;
-using quorl::ScopedFakeHttp;
+using quorl::test::ScopedFakeClock;
+using quorl::test::ScopedFakeHttp;
 using quorl::test::Packet;
 using quorl::test::ReadPacket;
 using quorl::test::ScopedPlatformConfig;

@@ -32,7 +32,7 @@ std::string WaitForFile(const std::string& path) {
 }
 
 TEST(ShellExecuteA, PassesFileParametersAndFolderToLauncher) {
-  quorl::ScopedFakeProcessLauncher launcher;
+  quorl::test::ScopedFakeProcessLauncher launcher;
   const struct {
     const char* verb;
     const char* parameters;
@@ -59,7 +59,7 @@ TEST(ShellExecuteA, PassesFileParametersAndFolderToLauncher) {
 }
 
 TEST(ShellExecuteA, ReportsFileNotFoundWithoutStartingWhatCannotRun) {
-  quorl::ScopedFakeProcessLauncher launcher;
+  quorl::test::ScopedFakeProcessLauncher launcher;
   launcher.fake.FailNext();
   EXPECT_EQ(ShellExecuteA(nullptr, "open", "/missing.exe", "-h", nullptr, SW_SHOW), 2);
   EXPECT_GT(ShellExecuteA(nullptr, "open", "/present.exe", "-h", nullptr, SW_SHOW), 32);

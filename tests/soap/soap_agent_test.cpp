@@ -46,7 +46,7 @@ class SoapAgent : public ::testing::Test {
   const quorl::test::TempFolder folder_{"quorl-soap-"};
   const std::string dir_ = folder_.path();
   std::string db_;
-  quorl::ScopedFakeHttp http_;
+  quorl::test::ScopedFakeHttp http_;
 };
 
 TEST_F(SoapAgent, PostsToTheConfiguredEndpointAsTheServiceExpects) {

@@ -23,7 +23,7 @@
 namespace {
 
 using quorl::IntfPtr;
-using quorl::ScopedFakeHttp;
+using quorl::test::ScopedFakeHttp;
 
 const char* kEnv = "http://schemas.xmlsoap.org/soap/envelope/";
 
@@ -383,10 +383,10 @@ TEST_F(SoapClient, HttpErrorWithoutFaultAndSocketErrorsPassThrough) {
   }
   http.server.Respond(404, Answer("<r>1</r>"));
   EXPECT_THROW(svc->getSurplus(u"1"), EIdHTTPProtocolException);
-  http.server.FailNext(quorl::FakeHttpFault::kSocketError);
+  http.server.FailNext(quorl::test::FakeHttpFault::kSocketError);
   EXPECT_THROW(svc->getSurplus(u"1"), EIdSocketError);
   http.server.Respond(200, Answer("<r>late</r>"));
-  http.server.FailNext(quorl::FakeHttpFault::kTruncatedBody);
+  http.server.FailNext(quorl::test::FakeHttpFault::kTruncatedBody);
   EXPECT_THROW(svc->getSurplus(u"1"), ESOAPDomConvertError);
 }
 
