@@ -264,14 +264,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  quorl::testing::TempDir scratch;
+  quorl::test::TempFolder scratch;
   bool ok = true;
   try {
     if (engine != "postgresql") {
       ok = RunEngine("SQLite", scratch.File("host.db"), tills, purchases, scratch.File("")).ok && ok;
     }
     if (engine != "sqlite") {
-      quorl::testing::PgCluster cluster(quorl::testing::PgCluster::Options{.durable = true});
+      quorl::test::PgCluster cluster(quorl::test::PgCluster::Options{.durable = true});
       if (!cluster.ok()) {
         std::cerr << "host_load: cannot start a PostgreSQL cluster: " << cluster.error() << "\n";
         return 1;

@@ -12,8 +12,8 @@
 
 namespace {
 
-quorl::ScopedFakeHttp& Http() {
-  static quorl::ScopedFakeHttp http;
+quorl::test::ScopedFakeHttp& Http() {
+  static quorl::test::ScopedFakeHttp http;
   return http;
 }
 
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   static const char* const kKeys[] = {"13800000001", "member@example.com", "8600000001"};
   const char* key = kKeys[data[0] % 3];
-  quorl::FakeHttpServer& server = Http().server;
+  quorl::test::FakeHttpServer& server = Http().server;
   server.requests.clear();
   server.queued.clear();
   server.Respond(200, std::string(reinterpret_cast<const char*>(data + 1), size - 1));

@@ -14,8 +14,8 @@
 
 namespace {
 
-quorl::ScopedFakeHttp& Http() {
-  static quorl::ScopedFakeHttp http;
+quorl::test::ScopedFakeHttp& Http() {
+  static quorl::test::ScopedFakeHttp http;
   return http;
 }
 
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  quorl::FakeHttpServer& server = Http().server;
+  quorl::test::FakeHttpServer& server = Http().server;
   server.requests.clear();
   server.queued.clear();
   const std::string body(reinterpret_cast<const char*>(data), size);

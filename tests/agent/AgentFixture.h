@@ -22,7 +22,7 @@
 #include "support/RunProgram.h"
 #include "soap/TicketManage_WSDL.h"
 
-namespace quorl::testing {
+namespace quorl::test {
 
 inline std::string XmlEscaped(const std::string& text) {
   std::string out;
@@ -118,8 +118,8 @@ class AgentFixture : public CoreFixture {
 
   ScopedFakeHttp http_;
   ScopedFakeProcessLauncher launcher_;
-  fakes::FakeWarningHandler warnings_;
+  FakeWarningHandler warnings_;
   IntfPtr<IMemberSysAgent_ZEL> agent_;
 };
 
-}  // namespace quorl::testing
+}  // namespace quorl::test

@@ -19,8 +19,9 @@
 #include "host/HostDatabase.h"
 #include "host/QuorlContext.h"
 #include "platform/Application.h"
+#include "support/TempFolder.h"
 
-namespace quorl::testing {
+namespace quorl::test {
 
 // Forwards to the real SQLite database and records every query's text.
 class RecordingConnection : public DatabaseConnection {
@@ -47,9 +48,9 @@ class RecordingConnection : public DatabaseConnection {
 class CoreFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorl-agent-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    // A fresh folder each time: a test may tear down and set up again.
+    folder_ = std::make_unique<TempFolder>("quorl-agent-");
+    dir_ = folder_->path();
     db_ = dir_ + "/host.db";
     CreateHostDatabase(db_, false);
     SetApplicationDirectory(dir_);
@@ -65,8 +66,7 @@ class CoreFixture : public ::testing::Test {
     SetDatabaseOpener(nullptr);
     SetApplicationDirectory("");
     SetHostSession("");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
+    folder_.reset();
   }
 
   // Points the host session and the package's context at node and group.
@@ -85,9 +85,10 @@ class CoreFixture : public ::testing::Test {
   // Queries sent since the last call.
   std::vector<std::string> TakeQueries() { return std::exchange(queries_, {}); }
 
+  std::unique_ptr<TempFolder> folder_;
   std::string dir_;
   std::string db_;
   std::vector<std::string> queries_;
 };
 
-}  // namespace quorl::testing
+}  // namespace quorl::test

@@ -11,7 +11,7 @@
 
 namespace {
 
-using quorl::testing::CoreFixture;
+using quorl::test::CoreFixture;
 
 std::array<std::string, 5> Current() {
   return {_MemberSysSoapURL_ZEL, _MemberSysWSDLURL_ZEL, _MemberCommercial_ZEL, _MemberPassWordKey_ZEL,

@@ -14,12 +14,12 @@
 
 namespace {
 
-using quorl::testing::Gbk;
+using quorl::test::Gbk;
 
 constexpr const char* kPlatformKey = "demo-htk-key-N001";
 constexpr const char* kMerchant = "DEMO-SBS-0001";
 
-class AgentOverLoopback : public quorl::testing::AgentFixture {
+class AgentOverLoopback : public quorl::test::AgentFixture {
  protected:
   // Points the node's default rows of both address types at the servers.
   void PointAddressesAt(const std::string& soapUrl, const std::string& platformUrl) {
@@ -46,8 +46,8 @@ class AgentOverLoopback : public quorl::testing::AgentFixture {
 };
 
 TEST_F(AgentOverLoopback, WebServiceSessionChargesAnOrderOnceAndReportsIt) {
-  quorl::testing::TempFolder data;
-  quorl::testing::SimProcess service(data.File("tm.db"));
+  quorl::test::TempFolder data;
+  quorl::test::TicketManageSim service(data.File("tm.db"));
   PointAddressesAt(service.Endpoint(), "http://127.0.0.1:1/api/");
   quorl::SetHttpTransportFactory(nullptr);  // real HTTP from here on
 
@@ -80,8 +80,8 @@ TEST_F(AgentOverLoopback, WebServiceSessionChargesAnOrderOnceAndReportsIt) {
 }
 
 TEST_F(AgentOverLoopback, PlatformSessionLooksUpAndChargesOnce) {
-  const std::string folder = quorl::htktest::MakeTempDir("quorl-agent-htk-");
-  quorl::htktest::SimProcess platform(folder + "/htk.db", kPlatformKey, kMerchant);
+  const quorl::test::TempFolder folder("quorl-agent-htk-");
+  quorl::test::HtkSim platform(folder.File("htk.db"), kPlatformKey, kMerchant);
   ASSERT_NE(platform.Port(), 0);
   PointAddressesAt("http://127.0.0.1:1/services/TicketManage", platform.BaseUrl());
   UsePlatformAddresses();
@@ -111,8 +111,6 @@ TEST_F(AgentOverLoopback, PlatformSessionLooksUpAndChargesOnce) {
   EXPECT_EQ(list->GetItems(1)->MemberBalance, "100");
   EXPECT_TRUE(warnings_.shown.empty());
   platform.Stop();
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
 }
 
 }  // namespace

@@ -23,12 +23,12 @@
 
 namespace {
 
-using quorl::FakeHttpFault;
-using quorl::testing::Gbk;
-using quorl::testing::SoapAnswer;
-using quorl::testing::SoapCall;
-using quorl::htktest::FormFields;
-using quorl::htktest::ReadPacket;
+using quorl::test::FakeHttpFault;
+using quorl::test::Gbk;
+using quorl::test::SoapAnswer;
+using quorl::test::SoapCall;
+using quorl::test::FormFields;
+using quorl::test::ReadPacket;
 
 const std::string kPostingWarning = "警告: 会员购票信息保存失败!，请与管理员联系";
 const std::string kCheckWarning = "警告: 会员校验失败，请与管理员联系";
@@ -38,7 +38,7 @@ const char* kMemberInfoAnswer =
     "<data><dataitem memberID=\"1001\" memberNum=\"8800000001\" memberValid=\"1\" memberName=\"张伟\"/>"
     "<dataitem memberID=\"1002\" memberNum=\"8800000002\" memberValid=\"0\" memberName=\"李娜\"/></data>";
 
-class MemberSysAgent : public quorl::testing::AgentFixture {};
+class MemberSysAgent : public quorl::test::AgentFixture {};
 
 // ---- factory and lifetimes ----
 
@@ -166,7 +166,7 @@ TEST_F(MemberSysAgent, MemberAccountLookupReadsTheHostDatabaseWithinTheGroup) {
 
 TEST_F(MemberSysAgent, PlatformLookupSendsOnlyTheNumberAndPassword) {
   UsePlatformAddresses();
-  const std::string answer = quorl::testsupport::ReadFile(std::string(QUORL_TEST_SOURCE_DIR) +
+  const std::string answer = quorl::test::ReadFile(std::string(QUORL_TEST_SOURCE_DIR) +
                                                           "/tests/data/htk_card_list_answer.json");
   for (const bool skipPassword : {false, true}) {
     SCOPED_TRACE(skipPassword);
@@ -235,7 +235,7 @@ TEST_F(MemberSysAgent, LookupsPassEveryErrorOnWithoutAWarning) {
   TQueryUserInfoConditionRecord_ZEL c;
   http_.server.FailNext(FakeHttpFault::kSocketError);
   EXPECT_THROW(delete Agent().GetUserInfo(c, "N"), EIdSocketError);
-  http_.server.Respond(500, quorl::testing::SoapFault());
+  http_.server.Respond(500, quorl::test::SoapFault());
   EXPECT_THROW(Agent().GetSurplus(u"1"), ERemotableException);
   http_.server.Respond(200, SoapAnswer("<members/>"));
   EXPECT_THROW(delete Agent().GetUserInfo(c, "N"), Exception);
@@ -269,7 +269,7 @@ const SwitchCase kSwitchMatrix[] = {
     {true, true, Backend::kFails, false, false, true},     // an error is shown once
 };
 
-class Posting : public quorl::testing::AgentFixture, public ::testing::WithParamInterface<int> {
+class Posting : public quorl::test::AgentFixture, public ::testing::WithParamInterface<int> {
  public:
   // Consumptions stored in the host database, read past the context (which
   // a failing case breaks).
@@ -409,7 +409,7 @@ TEST_F(MemberSysAgent, ConsumptionDocumentIsWrittenBeforePostingAndItsErrorsAreN
   ASSERT_EQ(call.parts.size(), 1u);
   EXPECT_EQ(call.parts[0].first, "sConsumeInfo");
   EXPECT_NE(call.parts[0].second.find("<MC_OrderCode>T9</MC_OrderCode>"), std::string::npos);
-  EXPECT_NE(quorl::testsupport::ReadFile(PrintFolder() + "/Print.xml").find("<CL_CostSum>70.00</CL_CostSum>"),
+  EXPECT_NE(quorl::test::ReadFile(PrintFolder() + "/Print.xml").find("<CL_CostSum>70.00</CL_CostSum>"),
             std::string::npos);
 
   // Without the print folder the document cannot be written: the host sees
@@ -575,7 +575,7 @@ TEST_F(MemberSysAgent, EveryReportFailureIsOneWarningAndNoPacket) {
       {"'<' in a value", ReportAnswer("<dataitem opearatedID=\"1\" userName=\"a<b\"/>")},
       {"text after the report", SoapAnswer("<data><dataitem opearatedID=\"1\"/></data>x")},
       {"not XML", SoapAnswer("<data><dataitem")},
-      {"SOAP fault", quorl::testing::SoapFault()},
+      {"SOAP fault", quorl::test::SoapFault()},
       {"no connection", ""},
   };
   for (const auto& c : cases) {
@@ -596,7 +596,7 @@ TEST(HostLocaleNumber, ReadsTheLocaleDecimalSeparatorOnly) {
   EXPECT_TRUE(quorl::TryStrToFloatHostLocale("12.5", v));
   EXPECT_DOUBLE_EQ(v, 12.5);
   EXPECT_FALSE(quorl::TryStrToFloatHostLocale("12,5", v));
-  const std::string saved = jsontest::UseCommaLocale();
+  const std::string saved = quorl::test::UseCommaLocale();
   if (saved.empty()) GTEST_SKIP() << "no locale with a decimal comma available";
   const bool comma = quorl::TryStrToFloatHostLocale("12,5", v);
   const double commaValue = v;

@@ -21,7 +21,7 @@
 
 namespace {
 
-using quorl::testing::Gbk;
+using quorl::test::Gbk;
 
 class Relay {
  public:
@@ -82,7 +82,7 @@ class Relay {
   bool stopping_ = false;
 };
 
-class RetriedPosting : public quorl::testing::AgentFixture {
+class RetriedPosting : public quorl::test::AgentFixture {
  protected:
   // A one-second stall limit, so the withheld answer ends the posting soon.
   void UseShortStallLimit(const std::string& addressType) {
@@ -98,8 +98,8 @@ class RetriedPosting : public quorl::testing::AgentFixture {
 };
 
 TEST_F(RetriedPosting, WebServiceChargesTheRetriedOrderOnce) {
-  quorl::testing::TempFolder data;
-  quorl::testing::SimProcess service(data.File("tm.db"));
+  quorl::test::TempFolder data;
+  quorl::test::TicketManageSim service(data.File("tm.db"));
   Relay relay(service.Port());
   PointAddressType("G", relay.Url("/services/TicketManage"));
   UseShortStallLimit("G");
@@ -137,8 +137,8 @@ TEST_F(RetriedPosting, WebServiceChargesTheRetriedOrderOnce) {
 }
 
 TEST_F(RetriedPosting, PlatformChargesTheRetriedOrderOnce) {
-  const std::string folder = quorl::htktest::MakeTempDir("quorl-agent-retry-");
-  quorl::htktest::SimProcess platform(folder + "/htk.db", "demo-htk-key-N001", "DEMO-SBS-0001");
+  const quorl::test::TempFolder folder("quorl-agent-retry-");
+  quorl::test::HtkSim platform(folder.File("htk.db"), "demo-htk-key-N001", "DEMO-SBS-0001");
   ASSERT_NE(platform.Port(), 0);
   Relay relay(platform.Port());
   PointAddressType("H", relay.Url("/api/"));
@@ -172,8 +172,6 @@ TEST_F(RetriedPosting, PlatformChargesTheRetriedOrderOnce) {
   EXPECT_EQ(post().rfind("A00006", 0), 0u);
   EXPECT_EQ(balance(), charged);
   platform.Stop();
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
 }
 
 }  // namespace

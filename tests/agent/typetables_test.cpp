@@ -10,7 +10,7 @@
 
 namespace {
 
-using quorl::testing::CoreFixture;
+using quorl::test::CoreFixture;
 
 // GBK of 会员, 用户, 普通购票者.
 const std::string kMember = "\xBB\xE1\xD4\xB1";

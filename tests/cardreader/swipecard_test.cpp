@@ -25,6 +25,7 @@
 #include "huitouke/md5.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -60,9 +61,6 @@ std::string Padded(const std::string& number) { return number + std::string(32 -
 class SwipeCard : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("swipecard-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
     setenv("QUORL_CARDREADER_CARD", (dir_ / "card.txt").c_str(), 1);
     setenv("QUORL_CARDREADER_LOG", (dir_ / "calls.log").c_str(), 1);
     quorl::SetReaderLibraryPath(std::string());
@@ -78,7 +76,6 @@ class SwipeCard : public ::testing::Test {
     dialog_.reset();
     quorl::SetWarningHandler(nullptr);
     quorl::SetReaderLibraryPath(std::string());
-    fs::remove_all(dir_);
   }
 
   void Card(const std::string& text) { std::ofstream(dir_ / "card.txt") << text; }
@@ -96,7 +93,8 @@ class SwipeCard : public ::testing::Test {
     return calls;
   }
 
-  fs::path dir_;
+  const quorl::test::TempFolder folder_{"swipecard-"};
+  const fs::path dir_ = folder_.path();
   std::vector<std::string> warnings_;
   std::unique_ptr<Tswpcard> dialog_;
 };

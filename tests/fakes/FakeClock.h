@@ -10,7 +10,7 @@
 
 #include "platform/Clock.h"
 
-namespace quorl {
+namespace quorl::test {
 
 class FakeClock : public Clock {
  public:
@@ -49,4 +49,4 @@ class ScopedFakeClock {
   ScopedFakeClock& operator=(const ScopedFakeClock&) = delete;
 };
 
-}  // namespace quorl
+}  // namespace quorl::test

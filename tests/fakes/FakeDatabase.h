@@ -13,7 +13,7 @@
 #include "host/Database.h"
 #include "platform/Exception.h"
 
-namespace quorl::fakes {
+namespace quorl::test {
 
 class FakeDatabase {
  public:
@@ -91,4 +91,4 @@ class FakeDatabase {
   };
 };
 
-}  // namespace quorl::fakes
+}  // namespace quorl::test

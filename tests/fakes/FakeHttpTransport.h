@@ -29,7 +29,7 @@
 #include "platform/Exception.h"
 #include "platform/Http.h"
 
-namespace quorl {
+namespace quorl::test {
 
 enum class FakeHttpFault { kNone, kSocketError, kTimeout, kTruncatedBody, kGarbageBody };
 
@@ -117,4 +117,4 @@ class ScopedFakeHttp {
   }
 };
 
-}  // namespace quorl
+}  // namespace quorl::test

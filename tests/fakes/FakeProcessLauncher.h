@@ -12,7 +12,7 @@
 
 #include "platform/Process.h"
 
-namespace quorl {
+namespace quorl::test {
 
 class FakeProcessLauncher : public ProcessLauncher {
  public:
@@ -48,4 +48,4 @@ class ScopedFakeProcessLauncher {
   ScopedFakeProcessLauncher& operator=(const ScopedFakeProcessLauncher&) = delete;
 };
 
-}  // namespace quorl
+}  // namespace quorl::test

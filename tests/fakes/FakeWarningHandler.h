@@ -9,7 +9,7 @@
 
 #include "host/WarningMessage.h"
 
-namespace quorl::fakes {
+namespace quorl::test {
 
 class FakeWarningHandler {
  public:
@@ -29,4 +29,4 @@ class FakeWarningHandler {
   FakeWarningHandler& operator=(const FakeWarningHandler&) = delete;
 };
 
-}  // namespace quorl::fakes
+}  // namespace quorl::test

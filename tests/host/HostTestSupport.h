@@ -1,35 +1,15 @@
-// Helpers shared by the host tests: a temporary folder and a seeded database.
+// Helpers shared by the host tests: a seeded database in a temporary folder.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "host/Database.h"
 #include "host/HostDatabase.h"
 #include "host/QuorlContext.h"
 #include "platform/CodePage.h"
+#include "tests/support/TempFolder.h"  // also used by the benchmarks
 
-namespace quorl::testing {
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorl-host-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+namespace quorl::test {
 
 // A database with the schema and, when asked, the demo data.
 struct HostDb {
@@ -48,11 +28,11 @@ struct HostDb {
     if (std::holds_alternative<double>(v)) return std::to_string(std::get<double>(v));
     return "";
   }
-  TempDir dir;
+  TempFolder dir{"quorl-host-"};
   std::string path;
 };
 
 // UTF-8 source text to the host code page.
 inline std::string Gbk(const char* utf8) { return Utf8ToGbk(utf8); }
 
-}  // namespace quorl::testing
+}  // namespace quorl::test

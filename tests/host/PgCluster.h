@@ -25,7 +25,7 @@
 
 #include "host/Database.h"
 
-namespace quorl::testing {
+namespace quorl::test {
 
 class PgCluster {
  public:
@@ -185,4 +185,4 @@ class PgCluster {
   pid_t watchdog_ = -1;
 };
 
-}  // namespace quorl::testing
+}  // namespace quorl::test

@@ -7,9 +7,9 @@
 
 using quorl::DbValue;
 using quorl::QueryResult;
-using quorl::fakes::FakeDatabase;
-using quorl::testing::Gbk;
-using quorl::testing::TempDir;
+using quorl::test::FakeDatabase;
+using quorl::test::Gbk;
+using quorl::test::TempFolder;
 
 namespace {
 
@@ -161,7 +161,7 @@ class DBPipeSqlite : public ::testing::Test {
                             "INSERT INTO T VALUES (2, 'Li', NULL, NULL);");
     context_ = quorl::MakeContextString("N001", "G01", path_);
   }
-  TempDir dir_;
+  TempFolder dir_;
   std::string path_;
   std::string context_;
   TCADBPipe pipe_;

@@ -4,9 +4,9 @@
 #include "host/DBPipe.h"
 #include "platform/ClientDataSet.h"
 
-using quorl::testing::Gbk;
-using quorl::testing::HostDb;
-using quorl::testing::TempDir;
+using quorl::test::Gbk;
+using quorl::test::HostDb;
+using quorl::test::TempFolder;
 
 namespace {
 
@@ -76,7 +76,7 @@ TEST(ExecuteSqlScript, KeepsNothingOfAFailingScript) {
 }
 
 TEST(CreateHostDatabase, FailsClearlyWhereNoFileCanBe) {
-  TempDir dir;
+  TempFolder dir;
   EXPECT_THROW(quorl::CreateHostDatabase(dir.File("no/such/folder/host.db"), true), EDatabaseError);
   EXPECT_THROW(quorl::CreateHostDatabase("", true), EDatabaseError);
 }

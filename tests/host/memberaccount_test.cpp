@@ -7,8 +7,8 @@
 #include "host/MemberAccount.h"
 #include "platform/ClientDataSet.h"
 
-using quorl::testing::Gbk;
-using quorl::testing::HostDb;
+using quorl::test::Gbk;
+using quorl::test::HostDb;
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "host/MemberAccount.h"
 #include "platform/ClientDataSet.h"
 
-using quorl::testing::PgCluster;
-using quorl::testing::TempDir;
+using quorl::test::PgCluster;
+using quorl::test::TempFolder;
 
 namespace {
 
@@ -53,7 +53,7 @@ class EngineDb {
   std::string Consumptions() const { return Scalar("SELECT count(*) FROM QUORL_CONSUMPTION"); }
 
  private:
-  TempDir dir_;
+  TempFolder dir_;
   std::string location_;
 };
 

@@ -13,7 +13,7 @@ TEST(ShowWarningMessage, DefaultWritesOneUtf8LineToStderr) {
 
 TEST(ShowWarningMessage, InstalledHandlerGetsGbkTextAndEmptyRestoresDefault) {
   {
-    quorl::fakes::FakeWarningHandler fake;
+    quorl::test::FakeWarningHandler fake;
     ::testing::internal::CaptureStderr();
     ShowWarningMessage(quorl::Utf8ToGbk("保存失败"), quorl::Utf8ToGbk("警告"));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");

@@ -1,20 +1,10 @@
 // Shared pieces of the platform client tests: the address strings set for a
 // test and restored after it, form bodies split back into fields, packets
-// read back into rows, and the simulator started as a child process.
+// read back into rows, and huitouke-sim started as a server.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,8 +14,9 @@
 #include "core/uCoreMemberSys_ZEL.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Variant.h"
+#include "support/ServerProcess.h"
 
-namespace quorl::htktest {
+namespace quorl::test {
 
 // Sets base address, merchant|store and key for the test's lifetime.
 class ScopedPlatformConfig {
@@ -114,111 +105,12 @@ inline Packet ReadPacket(const Variant& packet) {
   return p;
 }
 
-inline std::string BinaryDir() {
-  const char* dir = std::getenv("QUORL_BINARY_DIR");
-  return dir ? dir : "";
-}
-
-inline std::string MakeTempDir(const char* prefix) {
-  std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
-  if (mkdtemp(pattern.data()) == nullptr) return std::string();
-  return pattern;
-}
-
-// Reads one line (without its '\n') from fd, giving up when no complete line
-// has come within timeoutMs: false then, with whatever part came in line.
-// A child that hangs before it writes its line fails the test this way
-// instead of blocking it.
-inline bool ReadLineWithin(int fd, int timeoutMs, std::string& line) {
-  line.clear();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
-    char buf[256];
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;  // the child closed its output without a line
-    line.append(buf, static_cast<size_t>(n));
-    if (const size_t eol = line.find('\n'); eol != std::string::npos) {
-      line.resize(eol);
-      return true;
-    }
-  }
-}
-
-// A server program as a child process, started with argv (argv[0] is the
-// program), whose first line on stdout is "listening on PORT"; it is stopped
-// (SIGTERM, then waited for) when the object goes. Port() is 0 when it did not
-// start or did not say its port within startTimeoutMs.
-class ServerProcess {
- public:
-  explicit ServerProcess(std::vector<std::string> argv, int startTimeoutMs = 20000) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      close(out[0]);
-      close(out[1]);
-      std::vector<char*> args;
-      for (auto& a : argv) args.push_back(a.data());
-      args.push_back(nullptr);
-      execv(args[0], args.data());
-      _exit(127);
-    }
-    close(out[1]);
-    if (pid_ < 0) {
-      close(out[0]);
-      return;
-    }
-    std::string line;
-    const bool got = ReadLineWithin(out[0], startTimeoutMs, line);
-    close(out[0]);
-    const std::string prefix = "listening on ";
-    if (got && line.rfind(prefix, 0) == 0) port_ = std::atoi(line.c_str() + prefix.size());
-  }
-  ~ServerProcess() { Stop(); }
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
-
-  int Port() const { return port_; }
-  // Stops it now (SIGTERM; SIGKILL when it has not ended within 10 s, so a
-  // hanging server fails the test instead of hanging it) and returns its
-  // status as waitpid gives it.
-  int Stop() {
-    int status = -1;
-    if (pid_ <= 0) return status;
-    kill(pid_, SIGTERM);
-    for (int i = 0; i < 1000; ++i) {
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return status;
-      }
-      usleep(10000);
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return status;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
-
 // huitouke-sim on a free loopback port; extra options (e.g. "--seed-movements")
 // follow the fixed ones.
-class SimProcess : public ServerProcess {
+class HtkSim : public ServerProcess {
  public:
-  SimProcess(const std::string& db, const std::string& key, const std::string& merchant, bool seed = true,
-             std::vector<std::string> extra = {})
+  HtkSim(const std::string& db, const std::string& key, const std::string& merchant, bool seed = true,
+         std::vector<std::string> extra = {})
       : ServerProcess(Args(db, key, merchant, seed, std::move(extra))) {}
 
   std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()) + "/api/"; }
@@ -234,4 +126,4 @@ class SimProcess : public ServerProcess {
   }
 };
 
-}  // namespace quorl::htktest
+}  // namespace quorl::test

@@ -13,16 +13,18 @@
 #include "huitouke/HtkTestSupport.h"
 #include "huitouke/md5.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
+#include "support/TestPaths.h"
+#include "support/TempFolder.h"
 
 namespace {
 
-using quorl::FakeHttpFault;
-using quorl::ScopedFakeClock;
-using quorl::ScopedFakeHttp;
-using quorl::htktest::FormFields;
-using quorl::htktest::Packet;
-using quorl::htktest::ReadPacket;
-using quorl::htktest::ScopedPlatformConfig;
+using quorl::test::FakeHttpFault;
+using quorl::test::ScopedFakeClock;
+using quorl::test::ScopedFakeHttp;
+using quorl::test::FormFields;
+using quorl::test::Packet;
+using quorl::test::ReadPacket;
+using quorl::test::ScopedPlatformConfig;
 
 const char* const kFields[] = {"member_id", "realname", "username",  "password", "mobile",
                                "email",     "gender",   "birthday",  "reg_date", "tel",
@@ -41,11 +43,7 @@ constexpr const char* kCard2 =
     R"("user_rank":"3.50","user_rank_name":"普通","user_password":"654321"})";
 
 std::string DataFile(const std::string& name) {
-  const char* dir = std::getenv("QUORL_SOURCE_DIR");
-  std::ifstream in(std::string(dir ? dir : ".") + "/tests/data/" + name, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return quorl::test::ReadFile(quorl::test::DataPath(name));
 }
 
 std::string Answer(const std::string& members) { return "{" + members + "}"; }

@@ -15,11 +15,11 @@
 
 namespace {
 
-using quorl::FakeHttpFault;
-using quorl::ScopedFakeClock;
-using quorl::ScopedFakeHttp;
-using quorl::htktest::FormFields;
-using quorl::htktest::ScopedPlatformConfig;
+using quorl::test::FakeHttpFault;
+using quorl::test::ScopedFakeClock;
+using quorl::test::ScopedFakeHttp;
+using quorl::test::FormFields;
+using quorl::test::ScopedPlatformConfig;
 
 TEST(THuiTouKe_ZEL, SplitsCommercialIntoMerchantAndStore) {
   struct Case {

@@ -18,22 +18,20 @@
 
 namespace {
 
-using quorl::testsupport::Lines;
-using quorl::testsupport::ReadFile;
-using quorl::testsupport::Result;
-using quorl::testsupport::RunProgram;
+using quorl::test::Lines;
+using quorl::test::ReadFile;
+using quorl::test::Result;
+using quorl::test::RunProgram;
 
-using quorl::htktest::SimProcess;
+using quorl::test::HtkSim;
 
 class MembersysHtk : public ::testing::Test {
  protected:
   void SetUp() override {
-    program_ = quorl::htktest::BinaryDir() + "/bin/membersys";
+    program_ = quorl::test::BinaryDir() + "/bin/membersys";
     ASSERT_TRUE(std::filesystem::exists(program_)) << program_;
-    dir_ = quorl::htktest::MakeTempDir("quorl-htk-membersys-");
-    ASSERT_FALSE(dir_.empty());
     // The seed's platform rows of node N001: merchant DEMO-SBS-0001, key demo-htk-key-N001.
-    sim_ = std::make_unique<SimProcess>(dir_ + "/htk.db", "demo-htk-key-N001", "DEMO-SBS-0001");
+    sim_ = std::make_unique<HtkSim>(dir_ + "/htk.db", "demo-htk-key-N001", "DEMO-SBS-0001");
     ASSERT_GT(sim_->Port(), 0);
     quorl::CreateHostDatabase(dir_ + "/host.db", true);
     quorl::ExecuteSqlScript(dir_ + "/host.db", "UPDATE QUORL_SOAPSERVER_ADDRESS SET SOAP_ADDR = '" +
@@ -42,17 +40,17 @@ class MembersysHtk : public ::testing::Test {
   }
   void TearDown() override {
     sim_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
   }
 
   Result Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--db", dir_ + "/host.db", "--app-dir", dir_});
-    return RunProgram(program_, args, dir_);
+    return RunProgram(program_, args);
   }
 
-  std::string program_, dir_;
-  std::unique_ptr<SimProcess> sim_;
+  std::string program_;
+  const quorl::test::TempFolder folder_{"quorl-htk-membersys-"};
+  const std::string dir_ = folder_.path();
+  std::unique_ptr<HtkSim> sim_;
 };
 
 TEST_F(MembersysHtk, CardsPrintsAlignedColumnsByDisplayWidth) {

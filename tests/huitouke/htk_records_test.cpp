@@ -16,16 +16,18 @@
 #include "huitouke/md5.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
 #include "platform/Exception.h"
+#include "support/TestPaths.h"
+#include "support/TempFolder.h"
 
 namespace {
 
 using quorl::HttpRequest;
 using quorl::HttpResponse;
-using quorl::ScopedFakeClock;
-using quorl::ScopedFakeHttp;
-using quorl::htktest::Packet;
-using quorl::htktest::ReadPacket;
-using quorl::htktest::ScopedPlatformConfig;
+using quorl::test::ScopedFakeClock;
+using quorl::test::ScopedFakeHttp;
+using quorl::test::Packet;
+using quorl::test::ReadPacket;
+using quorl::test::ScopedPlatformConfig;
 
 std::string Record(const std::string& empNo, const std::string& time = "\"2024-01-02 09:00:00\"") {
   return R"({"card_no":"8600000001","type":"2","saving_add":"0.00","saving_sub":45.5,)"
@@ -146,12 +148,9 @@ TEST_F(StoredConsumeTest, FillsRowsAndNamesTheOperatorByExactUserCode) {
 }
 
 TEST_F(StoredConsumeTest, ReadsARecordedPage) {
-  const char* dir = std::getenv("QUORL_SOURCE_DIR");
-  std::ifstream in(std::string(dir ? dir : ".") + "/tests/data/htk_view_invoice_answer.json", std::ios::binary);
-  std::stringstream body;
-  body << in.rdbuf();
-  ASSERT_FALSE(body.str().empty());
-  http.server.Respond(200, body.str());
+  const std::string body = quorl::test::ReadFile(quorl::test::DataPath("htk_view_invoice_answer.json"));
+  ASSERT_FALSE(body.empty());
+  http.server.Respond(200, body);
   const Packet p = Query();
   ASSERT_EQ(p.rows.size(), 3u);
   EXPECT_EQ(p.rows[1].at("saving_sub"), "45.00");

@@ -1,9 +1,12 @@
 // The platform client against huitouke-sim on loopback: real HTTP (libcurl),
 // real signatures checked by the other side, a seeded SQLite platform.
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <signal.h>
+
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -14,13 +17,14 @@
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "platform/Http.h"
+#include "support/RunProgram.h"
 
 namespace {
 
-using quorl::htktest::Packet;
-using quorl::htktest::ReadPacket;
-using quorl::htktest::ScopedPlatformConfig;
-using quorl::htktest::SimProcess;
+using quorl::test::Packet;
+using quorl::test::ReadPacket;
+using quorl::test::ScopedPlatformConfig;
+using quorl::test::HtkSim;
 
 constexpr const char* kKey = "sim-key-\xC3\xDC";  // key bytes beyond ASCII sign as well
 constexpr const char* kMerchant = "SBS-7";
@@ -28,23 +32,19 @@ constexpr const char* kMerchant = "SBS-7";
 class HuiTouKeSim : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = quorl::htktest::MakeTempDir("quorl-htk-sim-");
-    ASSERT_FALSE(dir_.empty());
-    sim_ = std::make_unique<SimProcess>(dir_ + "/htk.db", kKey, kMerchant);
+    sim_ = std::make_unique<HtkSim>(dir_.File("htk.db"), kKey, kMerchant);
     ASSERT_GT(sim_->Port(), 0) << "huitouke-sim did not start";
     config_ = std::make_unique<ScopedPlatformConfig>(sim_->BaseUrl(), std::string(kMerchant) + "|ST-01", kKey);
   }
   void TearDown() override {
     config_.reset();
     sim_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
   }
 
   static std::string Gbk(const char* utf8) { return quorl::Utf8ToGbk(utf8); }
 
-  std::string dir_;
-  std::unique_ptr<SimProcess> sim_;
+  quorl::test::TempFolder dir_{"quorl-htk-sim-"};
+  std::unique_ptr<HtkSim> sim_;
   std::unique_ptr<ScopedPlatformConfig> config_;
 };
 
@@ -177,13 +177,12 @@ TEST_F(HuiTouKeSim, RefusesOversizedMalformedAndUnsignedRequests) {
 }
 
 TEST(HuiTouKeSimPageCap, AHistoryBeyondTheCapGivesTheEmptyTableAShorterPeriodDoesNot) {
-  const std::string dir = quorl::htktest::MakeTempDir("quorl-htk-cap-");
-  ASSERT_FALSE(dir.empty());
+  const quorl::test::TempFolder dir("quorl-htk-cap-");
   {
     // The first 60 movements are those of the usual seed (the first quarter of
     // 2024); the rest follow them.
     const int movements = THuiTouKe_ZEL::kMaxStoredConsumeRecords + 1;
-    SimProcess sim(dir + "/htk.db", kKey, kMerchant, true, {"--seed-movements", std::to_string(movements)});
+    HtkSim sim(dir.File("htk.db"), kKey, kMerchant, true, {"--seed-movements", std::to_string(movements)});
     ASSERT_GT(sim.Port(), 0) << "huitouke-sim did not start";
     ScopedPlatformConfig config(sim.BaseUrl(), std::string(kMerchant) + "|ST-01", kKey);
     TQuorlClientDataSet users;
@@ -198,8 +197,6 @@ TEST(HuiTouKeSimPageCap, AHistoryBeyondTheCapGivesTheEmptyTableAShorterPeriodDoe
         ReadPacket(client.GetStoredConsumeData("8600000001", "0", "2024-01-01", "2024-03-31", &users));
     EXPECT_EQ(quarter.rows.size(), 60u);
   }
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
 }
 
 // The helper that starts the simulator gives up on a child that never says its
@@ -213,13 +210,32 @@ TEST(ServerProcess, GivesUpOnAChildThatNeverSaysItsPort) {
       {"/bin/sh", "-c", "exit 3"},
   };
   for (const auto& argv : children) {
-    quorl::htktest::ServerProcess child(argv, 300);
+    quorl::test::ServerProcess child(argv, std::chrono::milliseconds(300));
     EXPECT_EQ(child.Port(), 0) << argv[2];
     const int status = child.Stop();
     EXPECT_TRUE(WIFSIGNALED(status) || WIFEXITED(status)) << argv[2];
   }
-  quorl::htktest::ServerProcess quick({"/bin/sh", "-c", "echo 'listening on 4321'; exec sleep 600"}, 20000);
+  quorl::test::ServerProcess quick({"/bin/sh", "-c", "echo 'listening on 4321'; exec sleep 600"},
+                                   std::chrono::seconds(20));
   EXPECT_EQ(quick.Port(), 4321);
+}
+
+// A program still running at its deadline is killed and fails the test
+// instead of holding it until the test runner's time-out; one that ends in
+// time gives its status (128 + signal when killed), input and outputs.
+TEST(RunProgram, KillsAProgramPastItsDeadlineAndFailsTheTest) {
+  quorl::test::Result hung;
+  EXPECT_NONFATAL_FAILURE(hung = quorl::test::RunProgram({"/bin/sh", "-c", "exec sleep 600"},
+                                                         quorl::test::RunOptions().Deadline(std::chrono::milliseconds(300))),
+                          "did not end within");
+  EXPECT_EQ(hung.exitCode, 128 + SIGKILL);
+
+  const quorl::test::Result echoed =
+      quorl::test::RunProgram({"/bin/sh", "-c", "cat; echo oops >&2; exit 4"}, quorl::test::RunOptions().Input("in\n"));
+  EXPECT_EQ(echoed.exitCode, 4);
+  EXPECT_EQ(echoed.out, "in\n");
+  EXPECT_EQ(echoed.err, "oops\n");
+  EXPECT_EQ(quorl::test::RunProgram({"/bin/sh", "-c", "kill -TERM $$"}).exitCode, 128 + SIGTERM);
 }
 
 TEST_F(HuiTouKeSim, StopsOnSigterm) {

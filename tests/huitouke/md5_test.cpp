@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-extern char** environ;
+#include "support/RunProgram.h"
 
 namespace {
 
@@ -45,28 +45,7 @@ std::string Incremental(const std::vector<std::string_view>& pieces) {
   return MD5Print(digest);
 }
 
-class TempDir {
- public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/md5_test_XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& Path() const { return path_; }
-  std::string Write(const std::string& name, const std::string& contents) const {
-    const fs::path file = path_ / name;
-    std::ofstream(file, std::ios::binary) << contents;
-    return file.string();
-  }
-
- private:
-  fs::path path_;
-};
+using quorl::test::TempFolder;
 
 TEST(MD5String, GivesTheRfc1321TestSuiteDigests) {
   const struct {
@@ -183,7 +162,7 @@ TEST(MD5Match, ComparesAllSixteenBytes) {
 }
 
 TEST(MD5File, DigestsTheWholeFile) {
-  TempDir dir;
+  TempFolder dir;
   std::string contents(1000, '\0');
   for (size_t i = 0; i < contents.size(); ++i) contents[i] = static_cast<char>(i % 251);
   const std::string name = dir.Write("data.bin", contents);
@@ -192,18 +171,18 @@ TEST(MD5File, DigestsTheWholeFile) {
 }
 
 TEST(MD5File, GivesTheEmptyDigestForWhatItCannotMap) {
-  TempDir dir;
+  TempFolder dir;
   const std::string empty = dir.Write("empty", "");
   const std::string present = dir.Write("present", "abc");
-  const std::string fifo = (dir.Path() / "fifo").string();
+  const std::string fifo = dir.File("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const struct {
     const char* what;
     std::string name;
   } cases[] = {
-      {"missing file", (dir.Path() / "missing").string()},
+      {"missing file", dir.File("missing")},
       {"empty file", empty},
-      {"directory", dir.Path().string()},
+      {"directory", dir.path()},
       {"named pipe without a writer", fifo},
       {"empty name", ""},
       {"name with a zero byte", present + std::string(1, '\0') + "x"},
@@ -214,8 +193,8 @@ TEST(MD5File, GivesTheEmptyDigestForWhatItCannotMap) {
 TEST(MD5File, DigestsFilesOfFourGibibytesAndMoreWhole) {
   // A sparse file: 2^32 zero bytes, then 5 more. Feeding only the low 32
   // bits of the size would digest just the first 5 zero bytes.
-  TempDir dir;
-  const std::string name = (dir.Path() / "big").string();
+  TempFolder dir;
+  const std::string name = dir.File("big");
   const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   ASSERT_GE(fd, 0);
   const bool written = ftruncate(fd, off_t{1} << 32) == 0 &&
@@ -227,53 +206,17 @@ TEST(MD5File, DigestsFilesOfFourGibibytesAndMoreWhole) {
   EXPECT_EQ(digest, "a37ef9312d1792bed4281939772ad827");
 }
 
-struct ToolResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using ToolResult = quorl::test::Result;
 
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs the built md5print with stdout and stderr captured in files, in the
-// folder workDir when one is given.
+// Runs the built md5print, in the folder workDir when one is given.
 ToolResult RunMd5print(const std::vector<std::string>& args, const std::string& workDir = "") {
-  const char* binaryDir = std::getenv("QUORL_BINARY_DIR");
-  const std::string tool = binaryDir ? std::string(binaryDir) + "/bin/md5print" : MD5PRINT_PATH;
-  TempDir capture;
-  const std::string outFile = (capture.Path() / "out").string();
-  const std::string errFile = (capture.Path() / "err").string();
-
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(tool.c_str()));
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (!workDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("cannot start " + tool + ": " + std::strerror(spawned));
-
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  ToolResult result;
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  result.out = ReadAll(outFile);
-  result.err = ReadAll(errFile);
-  return result;
+  return quorl::test::RunProgram(quorl::test::BinaryDir() + "/bin/md5print", args,
+                                 quorl::test::RunOptions().WorkDir(workDir));
 }
 
 TEST(Md5printTool, PrintsTheDigestOfATextsBytes) {
   const ToolResult abc = RunMd5print({"-s", "abc"});
-  EXPECT_EQ(abc.status, 0);
+  EXPECT_EQ(abc.exitCode, 0);
   EXPECT_EQ(abc.out, "900150983cd24fb0d6963f7d28e17f72\n");
   EXPECT_EQ(abc.err, "");
 
@@ -282,20 +225,20 @@ TEST(Md5printTool, PrintsTheDigestOfATextsBytes) {
 }
 
 TEST(Md5printTool, PrintsFileLinesAndReportsFilesItCannotRead) {
-  TempDir dir;
+  TempFolder dir;
   const std::string abc = dir.Write("abc.txt", "abc");
   const std::string empty = dir.Write("empty", "");
-  const std::string missing = (dir.Path() / "missing").string();
-  const ToolResult r = RunMd5print({abc, missing, dir.Path().string(), empty});
-  EXPECT_EQ(r.status, 1);
+  const std::string missing = dir.File("missing");
+  const ToolResult r = RunMd5print({abc, missing, dir.path(), empty});
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "900150983cd24fb0d6963f7d28e17f72  " + abc + "\n" +
                        kEmptyDigest + "  " + empty + "\n");
   EXPECT_EQ(r.err, "md5print: " + missing + ": No such file or directory\n" +
-                       "md5print: " + dir.Path().string() + ": Is a directory\n");
+                       "md5print: " + dir.path() + ": Is a directory\n");
 }
 
 TEST(Md5printTool, EscapesNamesAsMd5sumDoes) {
-  TempDir dir;
+  TempFolder dir;
   const std::string odd = dir.Write("a\\b\nc", "abc");
   std::string shown = odd;
   shown.replace(shown.find('\\'), 1, "\\\\");
@@ -303,8 +246,8 @@ TEST(Md5printTool, EscapesNamesAsMd5sumDoes) {
   EXPECT_EQ(RunMd5print({odd}).out, "\\900150983cd24fb0d6963f7d28e17f72  " + shown + "\n");
   // After "--" a name that looks like an option is a file name.
   dir.Write("-s", "abc");
-  const ToolResult r = RunMd5print({"--", "-s"}, dir.Path().string());
-  EXPECT_EQ(r.status, 0);
+  const ToolResult r = RunMd5print({"--", "-s"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "900150983cd24fb0d6963f7d28e17f72  -s\n");
 }
 
@@ -313,12 +256,12 @@ TEST(Md5printTool, RejectsWrongArgumentsWithOneLine) {
       {}, {"-s"}, {"-s", "a", "b"}, {"-x"}, {"--"}, {"file", "--bogus"}};
   for (const auto& args : cases) {
     const ToolResult r = RunMd5print(args);
-    EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
+    EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
   const ToolResult help = RunMd5print({"--help"});
-  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("usage: md5print -s TEXT"), std::string::npos);
 }
 

@@ -9,8 +9,9 @@
 #include <unistd.h>
 
 #include "json/uVxJSON.h"
+#include "support/RunProgram.h"
 
-namespace jsontest {
+namespace quorl::test {
 
 using Tree = std::unique_ptr<TvxJSONbase>;
 
@@ -37,28 +38,13 @@ inline std::string UseCommaLocale() {
   const std::string previous = current ? current : "C";
   if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) return previous;
   // The compiled locale lives until the test program ends, then goes.
-  struct BuiltLocale {
-    std::string dir;
-    explicit BuiltLocale(std::string d) : dir(std::move(d)) {}
-    BuiltLocale(const BuiltLocale&) = delete;
-    ~BuiltLocale() {
-      if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
-    }
-  };
-  static BuiltLocale built([] {
-    char dir[] = "/tmp/json_locale_XXXXXX";
-    if (mkdtemp(dir) == nullptr) return std::string();
-    const std::string cmd = std::string("localedef -i de_DE -f UTF-8 ") + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) != 0) {
-      std::system((std::string("rm -rf '") + dir + "'").c_str());
-      return std::string();
-    }
-    return std::string(dir);
-  }());
-  if (built.dir.empty()) return "";
-  setenv("LOCPATH", built.dir.c_str(), 1);
+  static const TempFolder built("json_locale_");
+  static const bool compiled =
+      RunProgram({"localedef", "-i", "de_DE", "-f", "UTF-8", built.File("de_DE.UTF-8")}).exitCode == 0;
+  if (!compiled) return "";
+  setenv("LOCPATH", built.path().c_str(), 1);
   if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) return "";
   return previous;
 }
 
-}  // namespace jsontest
+}  // namespace quorl::test

@@ -48,8 +48,8 @@ TEST(NodeArena, TreesMayBeFreedOnAnotherThread) {
   for (int w = 0; w < 4; ++w) {
     workers.emplace_back([] {
       for (int i = 0; i < 200; ++i) {
-        jsontest::Tree t = jsontest::Parse(R"([{"k":"v"},[1,2,3],"some string value"])");
-        EXPECT_EQ(R"([{"k":"v"},[1,2,3],"some string value"])", jsontest::Compact(t));
+        quorl::test::Tree t = quorl::test::Parse(R"([{"k":"v"},[1,2,3],"some string value"])");
+        EXPECT_EQ(R"([{"k":"v"},[1,2,3],"some string value"])", quorl::test::Compact(t));
       }
     });
   }

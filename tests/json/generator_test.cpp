@@ -12,13 +12,14 @@
 #include "json/JsonInternal.h"
 #include "json/JsonTreeEqual.h"
 #include "platform/Exception.h"
+#include "support/TempFolder.h"
 #include "tests/json/JsonTestUtil.h"
 
-using jsontest::As;
-using jsontest::Compact;
-using jsontest::Parse;
-using jsontest::Readable;
-using jsontest::Tree;
+using quorl::test::As;
+using quorl::test::Compact;
+using quorl::test::Parse;
+using quorl::test::Readable;
+using quorl::test::Tree;
 
 namespace {
 
@@ -41,7 +42,7 @@ TEST(GenerateText, ClassesWithoutTextWriteNothing) {
   Tree custom(new TvxJSONcustomlist);
   static_cast<TvxJSONcustomlist*>(custom.get())->_Add(TvxJSONnumber::Generate(1));
   EXPECT_EQ("", Compact(custom));
-  EXPECT_EQ("", jsontest::Readable(nullptr));
+  EXPECT_EQ("", quorl::test::Readable(nullptr));
 }
 
 TEST(GenerateText, StringEscaping) {
@@ -98,7 +99,7 @@ TEST(GenerateText, NumberFormat) {
 }
 
 TEST(GenerateText, NumberFormatIgnoresTheThreadLocale) {
-  const std::string saved = jsontest::UseCommaLocale();
+  const std::string saved = quorl::test::UseCommaLocale();
   if (saved.empty()) GTEST_SKIP() << "no locale with a decimal comma available";
   ASSERT_EQ(',', *std::localeconv()->decimal_point);
   const std::string a = Number(1.5L);
@@ -266,9 +267,8 @@ TEST(TvxJSONstreamed, SaveToStreamWritesTheCompactText) {
 }
 
 TEST(TvxJSONstreamed, SaveToFileAndLoadBack) {
-  char dir[] = "/tmp/json_save_XXXXXX";
-  ASSERT_NE(nullptr, mkdtemp(dir));
-  const std::string path = std::string(dir) + "/out.json";
+  const quorl::test::TempFolder dir("json_save_");
+  const std::string path = dir.File("out.json");
   {
     std::ofstream old(path);
     old << "previous content that is longer than the new one";
@@ -282,10 +282,8 @@ TEST(TvxJSONstreamed, SaveToFileAndLoadBack) {
   Tree back(TvxJSONstreamed::LoadFromFile(path));
   EXPECT_TRUE(quorl::JsonTreeEqual(t.get(), back.get()));
 
-  const std::string none = std::string(dir) + "/none.json";
+  const std::string none = dir.File("none.json");
   TvxJSONstreamed::SaveToFile(nullptr, none);
   EXPECT_NE(0, access(none.c_str(), F_OK));  // no value: no file
-  EXPECT_THROW(TvxJSONstreamed::SaveToFile(t.get(), std::string(dir) + "/no/such/dir.json"), EFOpenError);
-  std::remove(path.c_str());
-  rmdir(dir);
+  EXPECT_THROW(TvxJSONstreamed::SaveToFile(t.get(), dir.File("no/such/dir.json")), EFOpenError);
 }

@@ -11,12 +11,14 @@
 
 #include "json/uVxJSON.h"
 #include "platform/Exception.h"
+#include "support/TempFolder.h"
 #include "tests/json/JsonTestUtil.h"
+#include "support/TestPaths.h"
 
-using jsontest::As;
-using jsontest::Compact;
-using jsontest::Parse;
-using jsontest::Tree;
+using quorl::test::As;
+using quorl::test::Compact;
+using quorl::test::Parse;
+using quorl::test::Tree;
 
 namespace {
 
@@ -129,7 +131,7 @@ TEST(ParseText, NumbersAreExtendedPrecision) {
 }
 
 TEST(ParseText, NumbersIgnoreTheThreadLocale) {
-  const std::string saved = jsontest::UseCommaLocale();
+  const std::string saved = quorl::test::UseCommaLocale();
   if (saved.empty()) GTEST_SKIP() << "no locale with a decimal comma available";
   ASSERT_EQ(',', *std::localeconv()->decimal_point);
   Tree t = Parse("[1.5, 1.00000000000000000000001, 12345678901234567890.5]");
@@ -295,9 +297,8 @@ TEST(TvxJSONstreamed, LoadFromStreamReadsFromThePosition) {
 }
 
 TEST(TvxJSONstreamed, LoadFromFile) {
-  char dir[] = "/tmp/json_load_XXXXXX";
-  ASSERT_NE(nullptr, mkdtemp(dir));
-  const std::string path = std::string(dir) + "/answer.json";
+  const quorl::test::TempFolder dir("json_load_");
+  const std::string path = dir.File("answer.json");
   {
     std::ofstream f(path, std::ios::binary);
     f << "\xEF\xBB\xBF{\"code\":\"A00006\"}";
@@ -305,15 +306,12 @@ TEST(TvxJSONstreamed, LoadFromFile) {
   Tree t(TvxJSONstreamed::LoadFromFile(path));
   ASSERT_NE(nullptr, t);
   EXPECT_EQ("A00006", As<TvxJSONobject>(t.get())->getString("code"));
-  EXPECT_EQ(nullptr, TvxJSONstreamed::LoadFromFile(std::string(dir) + "/missing.json"));
-  EXPECT_THROW(TvxJSONstreamed::LoadFromFile(dir), EFOpenError);  // exists, cannot be read as a file
-  std::remove(path.c_str());
-  rmdir(dir);
+  EXPECT_EQ(nullptr, TvxJSONstreamed::LoadFromFile(dir.File("missing.json")));
+  EXPECT_THROW(TvxJSONstreamed::LoadFromFile(dir.path()), EFOpenError);  // exists, cannot be read as a file
 }
 
 TEST(ParseText, PlatformAnswerFromDataFile) {
-  const char* src = std::getenv("QUORL_SOURCE_DIR");
-  const std::string path = std::string(src ? src : QUORL_SOURCE_DIR_FALLBACK) + "/tests/data/json_card_list_answer.json";
+  const std::string path = quorl::test::DataPath("json_card_list_answer.json");
   Tree t(TvxJSONstreamed::LoadFromFile(path));
   ASSERT_NE(nullptr, t) << path;
   auto* answer = As<TvxJSONobject>(t.get());

@@ -8,10 +8,10 @@
 #include "platform/Exception.h"
 #include "tests/json/JsonTestUtil.h"
 
-using jsontest::As;
-using jsontest::Compact;
-using jsontest::Parse;
-using jsontest::Tree;
+using quorl::test::As;
+using quorl::test::Compact;
+using quorl::test::Parse;
+using quorl::test::Tree;
 
 namespace {
 

@@ -1,54 +1,25 @@
 // The vxjson program end to end: output bytes, exit codes, stderr lines.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include "support/RunProgram.h"
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using ToolRun = quorl::test::Result;
 
 class VxjsonTool : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/vxjson_test_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
-    const char* binaryDir = std::getenv("QUORL_BINARY_DIR");
-    tool_ = binaryDir ? std::string(binaryDir) + "/bin/vxjson" : VXJSON_PATH;
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-  std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  // Runs the tool with `args`, standard input from `input`.
+  std::string Write(const std::string& name, const std::string& bytes) { return folder_.Write(name, bytes); }
+  // Runs the tool with `args` (words for the shell), standard input from `input`.
   ToolRun Exec(const std::string& args, const std::string& input = "") {
-    const std::string in = Write("stdin", input);
-    const std::string cmd = "'" + tool_ + "' " + args + " <'" + in + "' >'" + dir_ + "/out' 2>'" + dir_ + "/err'";
-    const int rc = std::system(cmd.c_str());
-    return ToolRun{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, Slurp(dir_ + "/out"), Slurp(dir_ + "/err")};
+    return quorl::test::RunProgram({"/bin/sh", "-c", quorl::test::Quote(tool_) + " " + args}, quorl::test::RunOptions().Input(input));
   }
 
-  std::string dir_;
-  std::string tool_;
+  const quorl::test::TempFolder folder_{"vxjson_test_"};
+  const std::string dir_ = folder_.path();
+  const std::string tool_ = quorl::test::BinaryDir() + "/bin/vxjson";
 };
 
 int Lines(const std::string& s) {
@@ -62,33 +33,33 @@ int Lines(const std::string& s) {
 TEST_F(VxjsonTool, CompactFromFileAndReadableFromStdin) {
   const std::string file = Write("a.json", "\xEF\xBB\xBF { \"name\" : \"\\u5f20\" , \"n\" : [1.50, +2] } trailing");
   ToolRun r = Exec("compact '" + file + "'");
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(0, r.exitCode);
   EXPECT_EQ("{\"name\":\"\xE5\xBC\xA0\",\"n\":[1.5,2]}", r.out);  // no newline added
   EXPECT_EQ("", r.err);
 
   r = Exec("readable", "{\"a\":[1,2],\"b\":{}}");
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(0, r.exitCode);
   EXPECT_EQ("{\r\n  \"a\":[\r\n    1,\r\n    2\r\n  ],\r\n  \"b\":{}\r\n}", r.out);
 }
 
 TEST_F(VxjsonTool, FailuresGiveOneLineAndAStatus) {
   ToolRun r = Exec("compact", "[1,,2]");
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(1, r.exitCode);
   EXPECT_EQ("", r.out);
   EXPECT_EQ(1, Lines(r.err));
 
   r = Exec("readable '" + dir_ + "/missing.json'");
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(1, r.exitCode);
   EXPECT_EQ(1, Lines(r.err));
 
   r = Exec("frobnicate");
-  EXPECT_EQ(2, r.status);
+  EXPECT_EQ(2, r.exitCode);
   EXPECT_NE(std::string::npos, r.err.find("usage"));
 
   r = Exec("");
-  EXPECT_EQ(2, r.status);
+  EXPECT_EQ(2, r.exitCode);
 
   r = Exec("--help");
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(0, r.exitCode);
   EXPECT_NE(std::string::npos, r.out.find("vxjson compact"));
 }

@@ -2,55 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
 #include "host/HostDatabase.h"
 #include "host/QuorlContext.h"
 
 namespace quorl::test {
-
-TempFolder::TempFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string templ = std::string(base && *base ? base : "/tmp") + "/quorl-mdata-XXXXXX";
-  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = templ + "/";
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::string SourceDir() {
-  const char* dir = std::getenv("QUORL_SOURCE_DIR");
-  std::string s = dir && *dir ? dir : QUORL_TEST_SOURCE_DIR;
-  if (s.back() != '/') s += '/';
-  return s;
-}
 
 namespace {
 
 class CertificateTableEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    folder_ = new TempFolder();
-    const std::string db = folder_->path() + "host.db";
+    folder_ = new TempFolder("quorl-mdata-");
+    const std::string db = folder_->File("host.db");
     quorl::CreateHostDatabase(db, false);
     quorl::ExecuteSqlScript(db,
                             "INSERT INTO QUORL_MEMBER_IDENTTYPE "

@@ -141,7 +141,7 @@ TEST(CheckTicketBinding, EntryPointsRejectWrongDocuments) {
   EXPECT_THROW(Getdata(IntfPtr<IXMLDocument>()), EXMLDocError);
   quorl::test::TempFolder folder;
   try {
-    Loaddata(U(folder.path() + "missing.xml"));
+    Loaddata(U(folder.File("missing.xml")));
     FAIL() << "no error";
   } catch (const EFOpenError& e) {
     EXPECT_NE(e.Message().find("missing.xml"), std::string::npos);
@@ -154,14 +154,14 @@ TEST(CheckTicketBinding, EntryPointsRejectWrongDocuments) {
 
 TEST(CheckTicketBinding, LoaddataReadsTheSampleAnswerAndGbkFiles) {
   IntfPtr<IXMLDataType> data =
-      Loaddata(U(quorl::test::SourceDir() + "tests/data/memberdata_checkticket.xml"));
+      Loaddata(U(quorl::test::SourceDir() + "/tests/data/memberdata_checkticket.xml"));
   EXPECT_EQ(data->Get_Dataitem()->Get_MemberName(), U("王五"));
   EXPECT_EQ(data->Get_Dataitem()->Get_SurplusCount(), u"4");
   EXPECT_EQ(data->Get_Book()->Get_Activity_name(), U("周末观影会"));
 
   quorl::test::TempFolder folder;
-  const std::string path = folder.path() + "gbk.xml";
-  quorl::test::WriteFileBytes(
+  const std::string path = folder.File("gbk.xml");
+  quorl::test::WriteFile(
       path, "<?xml version=\"1.0\" encoding=\"GB2312\"?><data><dataitem memberName=\"" +
                 quorl::test::Gbk("赵六") + "\"/></data>");
   EXPECT_EQ(Loaddata(U(path))->Get_Dataitem()->Get_MemberName(), U("赵六"));

@@ -27,12 +27,12 @@ const std::vector<std::string> kValueNames = {
 class ConsumeDocument : public ::testing::Test {
  protected:
   void SetUp() override {
-    quorl::SetApplicationDirectory(app_.path());
+    quorl::SetApplicationDirectory(app_.path() + "/");
     std::filesystem::create_directory(PrintFolder());
   }
   void TearDown() override { quorl::SetApplicationDirectory(""); }
 
-  std::string PrintFolder() const { return app_.path() + "MemberPrint_vrisk/"; }
+  std::string PrintFolder() const { return app_.File("MemberPrint_vrisk/"); }
   std::string PrintFile() const { return PrintFolder() + "Print.xml"; }
 
   // Every field holds its own name, so a value shows where it came from.
@@ -57,7 +57,7 @@ class ConsumeDocument : public ::testing::Test {
     return doc.document_element();
   }
 
-  quorl::test::TempFolder app_;
+  quorl::test::TempFolder app_{"quorl-mdata-"};
   TTicketInfoRecordList_VRISK tickets_;
   TMemberUserInfoXmlDM_ZEL dm_;
 };
@@ -164,7 +164,7 @@ TEST_F(ConsumeDocument, ControlCharactersInValuesKeepBothTextsWellFormed) {
     TMemberInfoRecord_VRISK r = Named(&tickets);
     r.MC_PostMemo = c.value;
     const std::string text = quorl::Utf16ToUtf8(dm_.SaveToXmlString(r));
-    const std::string file = quorl::GbkToUtf8(quorl::test::ReadFileBytes(PrintFile()));
+    const std::string file = quorl::GbkToUtf8(quorl::test::ReadFile(PrintFile()));
     for (const std::string& markup : {text, file}) {
       EXPECT_TRUE(wellFormed(markup)) << testing::PrintToString(markup);
       pugi::xml_document doc;
@@ -183,7 +183,7 @@ TEST_F(ConsumeDocument, PrintFileIsGbkDeclaredGb2312WithTheSameContent) {
   const std::u16string text = dm_.SaveToXmlString(r);
   EXPECT_NE(text.find(u"张三"), std::u16string::npos);
 
-  const std::string file = quorl::test::ReadFileBytes(PrintFile());
+  const std::string file = quorl::test::ReadFile(PrintFile());
   EXPECT_EQ(file.rfind("<?xml version=\"1.0\" encoding=\"GB2312\"?>", 0), 0u) << file;
   EXPECT_NE(file.find("\xD5\xC5\xC8\xFD"), std::string::npos);  // 张三 in code page 936
   EXPECT_NE(file.find(Gbk("一号厅 &amp; 二号厅")), std::string::npos);
@@ -201,7 +201,7 @@ TEST_F(ConsumeDocument, ReplacesThePrintFileAtomically) {
   second.MC_OrderCode = "ORDER-2";
   dm_.SaveToXmlString(first);
   dm_.SaveToXmlString(second);
-  const std::string file = quorl::test::ReadFileBytes(PrintFile());
+  const std::string file = quorl::test::ReadFile(PrintFile());
   EXPECT_EQ(file.find("ORDER-1"), std::string::npos);
   EXPECT_NE(file.find("ORDER-2"), std::string::npos);
   std::vector<std::string> entries;
@@ -225,7 +225,7 @@ TEST_F(ConsumeDocument, AMissingPrintFolderRaisesNamingThePath) {
 TEST_F(ConsumeDocument, ABuildFailureStillWritesWhatWasBuilt) {
   TMemberInfoRecord_VRISK noList = Named(nullptr);
   EXPECT_THROW(dm_.SaveToXmlString(noList), Exception);
-  std::string file = quorl::test::ReadFileBytes(PrintFile());
+  std::string file = quorl::test::ReadFile(PrintFile());
   EXPECT_NE(file.find("<MC_ProduceGroup>v:MC_ProduceGroup</MC_ProduceGroup>"), std::string::npos);
   EXPECT_NE(file.find("GB2312"), std::string::npos);
 
@@ -233,7 +233,7 @@ TEST_F(ConsumeDocument, ABuildFailureStillWritesWhatWasBuilt) {
   tickets_.Add(&t);
   tickets_.Add(nullptr);
   EXPECT_THROW(dm_.SaveToXmlString(Named(&tickets_)), Exception);
-  file = quorl::test::ReadFileBytes(PrintFile());
+  file = quorl::test::ReadFile(PrintFile());
   EXPECT_NE(file.find("<CL_PriceLevel>L0</CL_PriceLevel>"), std::string::npos) << file;
 }
 

@@ -91,24 +91,24 @@ std::string ReadMemberNum(const std::string& xml) {
 
 TEST(WellFormedXml, EveryReaderRefusesWhatXmlForbids) {
   quorl::test::TempFolder folder;
-  const std::string path = folder.path() + "answer.xml";
+  const std::string path = folder.File("answer.xml");
   for (const Case& c : kIllFormed) {
     SCOPED_TRACE(c.what);
     ExpectParseError([&] { ReadMemberNum(c.xml); }, "member info");
     ExpectParseError([&] { LoadDataFromXML(U(c.xml)); }, "check-ticket text");
-    quorl::test::WriteFileBytes(path, c.xml);
+    quorl::test::WriteFile(path, c.xml);
     ExpectParseError([&] { Loaddata(U(path)); }, "check-ticket file");
   }
 }
 
 TEST(WellFormedXml, EveryReaderReadsWellFormedNearTwins) {
   quorl::test::TempFolder folder;
-  const std::string path = folder.path() + "answer.xml";
+  const std::string path = folder.File("answer.xml");
   for (const Case& c : kWellFormed) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(ReadMemberNum(c.xml), "1");
     EXPECT_EQ(LoadDataFromXML(U(c.xml))->Get_Dataitem()->Get_MemberNum(), u"1");
-    quorl::test::WriteFileBytes(path, c.xml);
+    quorl::test::WriteFile(path, c.xml);
     EXPECT_EQ(Loaddata(U(path))->Get_Dataitem()->Get_MemberNum(), u"1");
   }
 }
@@ -142,12 +142,12 @@ TEST(WellFormedXml, CheckTicketFilesAreCheckedInEveryEncodingTheyAreReadIn) {
       {"UTF-32LE with BOM", [&](const std::string& s) { return wide(s, 4, false, true); }},
   };
   quorl::test::TempFolder folder;
-  const std::string path = folder.path() + "answer.xml";
+  const std::string path = folder.File("answer.xml");
   for (const auto& e : encodings) {
     SCOPED_TRACE(e.what);
-    quorl::test::WriteFileBytes(path, e.encode(good));
+    quorl::test::WriteFile(path, e.encode(good));
     EXPECT_EQ(Loaddata(U(path))->Get_Dataitem()->GetAttribute(U("姓")), U("五"));
-    quorl::test::WriteFileBytes(path, e.encode(bad));
+    quorl::test::WriteFile(path, e.encode(bad));
     ExpectParseError([&] { Loaddata(U(path)); }, "check-ticket file");
   }
 }

@@ -95,22 +95,22 @@ TEST(XmlNode, DeclarationAndFilesInUtf8OrGbk) {
   doc->SetEncoding(u"GB2312");
   doc->GetDocBinding(u"r", &quorl::NodeClassOf<TXMLNode>)->SetText(u"中文");
   EXPECT_EQ(doc->Version(), u"1.0");
-  const std::string gbkPath = folder.path() + "gbk.xml";
+  const std::string gbkPath = folder.File("gbk.xml");
   doc->SaveToFile(quorl::Utf8ToUtf16(gbkPath));
-  EXPECT_EQ(quorl::test::ReadFileBytes(gbkPath),
+  EXPECT_EQ(quorl::test::ReadFile(gbkPath),
             "<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xD6\xD0\xCE\xC4</r>");
   EXPECT_EQ(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(gbkPath))->DocumentElement()->Text(),
             u"中文");
 
   doc->SetEncoding(u"UTF-8");
-  const std::string utf8Path = folder.path() + "utf8.xml";
+  const std::string utf8Path = folder.File("utf8.xml");
   doc->SaveToFile(quorl::Utf8ToUtf16(utf8Path));
-  EXPECT_EQ(quorl::test::ReadFileBytes(utf8Path),
+  EXPECT_EQ(quorl::test::ReadFile(utf8Path),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>中文</r>");
   EXPECT_EQ(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(utf8Path))->DocumentElement()->Text(),
             u"中文");
 
   EXPECT_THROW(doc->GetDocBinding(u"other", &quorl::NodeClassOf<TXMLNode>), EXMLDocError);
-  EXPECT_THROW(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(folder.path() + "none.xml")), EFOpenError);
-  EXPECT_THROW(doc->SaveToFile(quorl::Utf8ToUtf16(folder.path() + "no/such/dir.xml")), EFOpenError);
+  EXPECT_THROW(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(folder.File("none.xml"))), EFOpenError);
+  EXPECT_THROW(doc->SaveToFile(quorl::Utf8ToUtf16(folder.File("no/such/dir.xml"))), EFOpenError);
 }

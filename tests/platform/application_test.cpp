@@ -95,7 +95,7 @@ TEST(SystemClock, LocalSecondsExceedUnixTimeByTheZoneOffset) {
 TEST(CurrentClock, FakeReplacesSystemClockUntilRemoved) {
   quorl::Clock* system = &quorl::CurrentClock();
   {
-    quorl::ScopedFakeClock fake(86400);  // 1970-01-02 00:00 local
+    quorl::test::ScopedFakeClock fake(86400);  // 1970-01-02 00:00 local
     EXPECT_EQ(quorl::CurrentClock().LocalSecondsSinceEpoch(), 86400);
     EXPECT_DOUBLE_EQ(quorl::CurrentClock().Now(), 25570.0);
   }

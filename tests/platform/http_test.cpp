@@ -20,8 +20,8 @@
 
 namespace {
 
-using quorl::FakeHttpFault;
-using quorl::ScopedFakeHttp;
+using quorl::test::FakeHttpFault;
+using quorl::test::ScopedFakeHttp;
 
 std::string HeaderOf(const quorl::HttpRequest& r, const std::string& name) {
   for (const auto& [n, v] : r.headers)
@@ -145,7 +145,7 @@ TEST(MakeHttpTransport, FactoryServesEveryNewClientUntilRemoved) {
     ScopedFakeHttp http;
     TIdHTTP a, b;
     EXPECT_EQ(http.server.transportsCreated, 2);
-    EXPECT_NE(dynamic_cast<quorl::FakeHttpTransport*>(&a.Transport()), nullptr);
+    EXPECT_NE(dynamic_cast<quorl::test::FakeHttpTransport*>(&a.Transport()), nullptr);
   }
   TIdHTTP real;
   EXPECT_NE(dynamic_cast<quorl::CurlHttpTransport*>(&real.Transport()), nullptr);

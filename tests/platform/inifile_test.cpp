@@ -12,29 +12,15 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/quorl_ini_XXXXXX";
-    path_ = ::mkdtemp(pattern);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string File(const std::string& name, const std::string& content) const {
-    const std::string p = path_ + "/" + name;
-    std::ofstream(p, std::ios::binary) << content;
-    return p;
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using quorl::test::TempFolder;
 
 TEST(TIniFile, ReadStringFollowsProfileRules) {
-  TempDir dir;
+  TempFolder dir;
   const struct {
     const char* what;
     std::string content;
@@ -68,13 +54,13 @@ TEST(TIniFile, ReadStringFollowsProfileRules) {
   };
   int n = 0;
   for (const auto& c : cases) {
-    const std::string file = dir.File("case" + std::to_string(n++) + ".lic", c.content);
+    const std::string file = dir.Write("case" + std::to_string(n++) + ".lic", c.content);
     EXPECT_EQ(TIniFile(file).ReadString(c.section, c.key, "def"), c.expected) << c.what;
   }
 }
 
 TEST(TIniFile, UnreadableOrOversizedFileGivesDefault) {
-  TempDir dir;
+  TempFolder dir;
   EXPECT_EQ(TIniFile(dir.path() + "/absent.lic").ReadString("S", "K", "G"), "G");
   EXPECT_EQ(TIniFile(dir.path()).ReadString("S", "K", "G"), "G");  // a folder
 
@@ -84,27 +70,25 @@ TEST(TIniFile, UnreadableOrOversizedFileGivesDefault) {
   EXPECT_EQ(TIniFile(fifo).ReadString("S", "K", "G"), "G");
 
   std::string big = "[S]\nK=v\n";
-  const std::string atLimit = dir.File("limit.lic", big + std::string(1024 * 1024 - big.size(), ';'));
+  const std::string atLimit = dir.Write("limit.lic", big + std::string(1024 * 1024 - big.size(), ';'));
   EXPECT_EQ(TIniFile(atLimit).ReadString("S", "K", "G"), "v");
-  const std::string over = dir.File("over.lic", big + std::string(1024 * 1024 - big.size() + 1, ';'));
+  const std::string over = dir.Write("over.lic", big + std::string(1024 * 1024 - big.size() + 1, ';'));
   EXPECT_EQ(TIniFile(over).ReadString("S", "K", "G"), "G");
 }
 
 TEST(TIniFile, ReadsTheFileAgainOnEveryCall) {
-  TempDir dir;
-  const std::string file = dir.File("QUORLZELCLIENT.LIC", "[WSDLCONFIGURE]\nADDRESSTYPE=A\n");
+  TempFolder dir;
+  const std::string file = dir.Write("QUORLZELCLIENT.LIC", "[WSDLCONFIGURE]\nADDRESSTYPE=A\n");
   TIniFile ini(file);
   EXPECT_EQ(ini.ReadString("WSDLCONFIGURE", "ADDRESSTYPE", "G"), "A");
-  dir.File("QUORLZELCLIENT.LIC", "[WSDLCONFIGURE]\nADDRESSTYPE=B\n");
+  dir.Write("QUORLZELCLIENT.LIC", "[WSDLCONFIGURE]\nADDRESSTYPE=B\n");
   EXPECT_EQ(ini.ReadString("WSDLCONFIGURE", "ADDRESSTYPE", "G"), "B");
   std::filesystem::remove(file);
   EXPECT_EQ(ini.ReadString("WSDLCONFIGURE", "ADDRESSTYPE", "G"), "G");
 }
 
 TEST(TIniFile, ReadsWindowsSavedFile) {
-  const char* src = std::getenv("QUORL_SOURCE_DIR");
-  ASSERT_NE(src, nullptr);
-  TIniFile ini(std::string(src) + "/tests/data/ini_bom_crlf.lic");
+  TIniFile ini(quorl::test::DataPath("ini_bom_crlf.lic"));
   EXPECT_EQ(ini.ReadString("WSDLCONFIGURE", "ADDRESSTYPE", "G"), "H");
   EXPECT_EQ(ini.ReadString("wsdlconfigure", "NOTE", ""), "\xBB\xE1\xD4\xB1");
   EXPECT_EQ(ini.ReadString("OTHER", "ADDRESSTYPE", "G"), "");
@@ -148,8 +132,8 @@ TEST(TIniFile, FindsTheFileIgnoringCaseAndDecodesUtf16) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    TempDir dir;
-    for (const auto& [name, content] : c.files) dir.File(name, content);
+    TempFolder dir;
+    for (const auto& [name, content] : c.files) dir.Write(name, content);
     const TIniFile file(dir.path() + "/QUORLZELCLIENT.LIC");
     EXPECT_EQ(file.ReadString("WSDLCONFIGURE", c.key, "def"), c.expected);
   }

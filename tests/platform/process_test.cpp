@@ -13,21 +13,11 @@
 #include <thread>
 
 #include "fakes/FakeProcessLauncher.h"
+#include "support/TempFolder.h"
 
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/quorl_proc_XXXXXX";
-    path_ = ::mkdtemp(pattern);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using quorl::test::TempFolder;
 
 // Polls for a file the started program writes; bounded so a failure cannot hang.
 std::string WaitForFile(const std::string& path) {
@@ -42,7 +32,7 @@ std::string WaitForFile(const std::string& path) {
 }
 
 TEST(ShellExecuteA, PassesFileParametersAndFolderToLauncher) {
-  quorl::ScopedFakeProcessLauncher launcher;
+  quorl::test::ScopedFakeProcessLauncher launcher;
   const struct {
     const char* verb;
     const char* parameters;
@@ -69,7 +59,7 @@ TEST(ShellExecuteA, PassesFileParametersAndFolderToLauncher) {
 }
 
 TEST(ShellExecuteA, ReportsFileNotFoundWithoutStartingWhatCannotRun) {
-  quorl::ScopedFakeProcessLauncher launcher;
+  quorl::test::ScopedFakeProcessLauncher launcher;
   launcher.fake.FailNext();
   EXPECT_EQ(ShellExecuteA(nullptr, "open", "/missing.exe", "-h", nullptr, SW_SHOW), 2);
   EXPECT_GT(ShellExecuteA(nullptr, "open", "/present.exe", "-h", nullptr, SW_SHOW), 32);
@@ -80,7 +70,7 @@ TEST(ShellExecuteA, ReportsFileNotFoundWithoutStartingWhatCannotRun) {
 }
 
 TEST(PosixProcessLauncher, StartsDetachedProgramAndLeavesNoChild) {
-  TempDir dir;
+  TempFolder dir;
   const std::string script = dir.path() + "/print app.sh";
   {
     std::ofstream out(script);
@@ -107,7 +97,7 @@ TEST(PosixProcessLauncher, StartsDetachedProgramAndLeavesNoChild) {
 }
 
 TEST(PosixProcessLauncher, ReportsProgramsThatCannotStart) {
-  TempDir dir;
+  TempFolder dir;
   const std::string plain = dir.path() + "/notexec.exe";
   std::ofstream(plain) << "data";
   quorl::PosixProcessLauncher launcher;

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/Exception.h"
+#include "support/RunProgram.h"
 
 namespace {
 
@@ -308,28 +309,23 @@ TEST(TryStrToFloat, AcceptsDecimalTextOnly) {
 class DecimalCommaLocale {
  public:
   DecimalCommaLocale() {
-    char tmpl[] = "/tmp/quorl-locale-XXXXXX";
-    if (!mkdtemp(tmpl)) return;
-    dir_ = tmpl;
     // Only LC_NUMERIC is defined; -c writes the locale despite the warnings
     // about the missing categories.
-    std::ofstream(dir_ + "/src") << "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\n"
-                                    "grouping 3;3\nEND LC_NUMERIC\n";
-    const std::string cmd = "localedef -c -i " + dir_ + "/src -f ANSI_X3.4-1968 " + dir_ +
-                            "/xx_XX >/dev/null 2>&1";
-    (void)std::system(cmd.c_str());
-    setenv("LOCPATH", dir_.c_str(), 1);
+    const std::string src = dir_.Write("src",
+                                       "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\n"
+                                       "grouping 3;3\nEND LC_NUMERIC\n");
+    quorl::test::RunProgram({"localedef", "-c", "-i", src, "-f", "ANSI_X3.4-1968", dir_.File("xx_XX")});
+    setenv("LOCPATH", dir_.path().c_str(), 1);
     active_ = std::setlocale(LC_NUMERIC, "xx_XX") != nullptr;
   }
   ~DecimalCommaLocale() {
     std::setlocale(LC_NUMERIC, "C");
     unsetenv("LOCPATH");
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
   }
   bool Active() const { return active_; }
 
  private:
-  std::string dir_;
+  const quorl::test::TempFolder dir_{"quorl-locale-"};
   bool active_ = false;
 };
 

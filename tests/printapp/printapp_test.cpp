@@ -22,11 +22,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using quorl::testsupport::Lines;
-using quorl::testsupport::Quote;
-using quorl::testsupport::ReadFile;
-using quorl::testsupport::Result;
-using quorl::testsupport::RunProgram;
+using quorl::test::Lines;
+using quorl::test::Quote;
+using quorl::test::ReadFile;
+using quorl::test::Result;
+using quorl::test::RunProgram;
 
 constexpr const char* kValueNames[] = {
     "MC_Time",     "MC_PriceSum",    "MC_CostType",      "MC_Cost",        "MC_MemberID",
@@ -87,26 +87,14 @@ std::string WithoutBlanks(std::string s) {
 class PrintApp : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("QUORL_BINARY_DIR");
-    ASSERT_NE(bin, nullptr);
-    const fs::path built = fs::path(bin) / "bin/MemberPrint_vrisk/PrintApp.exe";
+    const fs::path built = fs::path(quorl::test::BinaryDir()) / "bin/MemberPrint_vrisk/PrintApp.exe";
     ASSERT_TRUE(fs::exists(built)) << built;
-    std::string pattern = (fs::temp_directory_path() / "quorl-printapp-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
     dir_ = root_ / "MemberPrint_vrisk";
     fs::create_directories(dir_);
     fs::create_directories(root_ / "fakebin");
     fs::copy_file(built, dir_ / "PrintApp.exe");
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-
-  void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
+  void WriteFile(const fs::path& path, const std::string& bytes) { quorl::test::WriteFile(path, bytes); }
   void WriteDocument(const std::string& utf8) { WriteFile(dir_ / "Print.xml", quorl::Utf8ToGbk(utf8)); }
 
   // A fake lp first on PATH: records its arguments one a line, says
@@ -125,7 +113,7 @@ class PrintApp : public ::testing::Test {
     args.insert(args.begin(), {"-C", root_.string(), "PATH=" + (root_ / "fakebin").string() + ":" +
                                                        (path ? path : "/usr/bin:/bin"),
                                (dir_ / "PrintApp.exe").string()});
-    return RunProgram("/usr/bin/env", args, root_.string());
+    return RunProgram("/usr/bin/env", args);
   }
 
   std::vector<std::string> Receipts() const {
@@ -136,7 +124,9 @@ class PrintApp : public ::testing::Test {
     return names;
   }
 
-  fs::path root_, dir_;
+  const quorl::test::TempFolder folder_{"quorl-printapp-"};
+  const fs::path root_ = folder_.path();
+  fs::path dir_;
 };
 
 // Checks a successful run: two paths on stdout, both files in receipts/, text
@@ -155,9 +145,10 @@ void ExpectReceipt(const Result& r, const fs::path& dir, std::string& text, std:
   EXPECT_EQ(ReadFile(pdf).substr(0, 5), "%PDF-");
   text = ReadFile(txt);
   for (const std::string& line : Lines(text)) EXPECT_LE(Columns(line), 48) << "'" << line << "'";
-  EXPECT_EQ(std::system(("pdftotext -enc UTF-8 " + Quote(pdf) + " " + Quote(dir / "pdf.txt")).c_str()), 0);
+  EXPECT_EQ(RunProgram({"pdftotext", "-enc", "UTF-8", pdf.string(), (dir / "pdf.txt").string()}).exitCode, 0);
   pdfText = ReadFile(dir / "pdf.txt");
-  EXPECT_EQ(std::system(("pdftoppm -png -r 50 -f 1 -l 1 " + Quote(pdf) + " " + Quote(dir / "page")).c_str()), 0);
+  EXPECT_EQ(RunProgram({"pdftoppm", "-png", "-r", "50", "-f", "1", "-l", "1", pdf.string(), (dir / "page").string()}).exitCode,
+            0);
   EXPECT_EQ(ReadFile(dir / "page-1.png").substr(0, 4), "\x89PNG");
 }
 

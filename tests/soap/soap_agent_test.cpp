@@ -13,15 +13,13 @@
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "soap/TMemberSysSoapAgent_ZEL.h"
+#include "support/TempFolder.h"
 
 namespace {
 
 class SoapAgent : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorl-soap-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     db_ = dir_ + "/host.db";
     quorl::CreateHostDatabase(db_, false);
     quorl::SetApplicationDirectory(dir_);  // no QUORLZELCLIENT.LIC: address type "G"
@@ -36,8 +34,6 @@ class SoapAgent : public ::testing::Test {
   }
   void TearDown() override {
     quorl::SetApplicationDirectory("");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
   }
   void SetAddress(const std::string& soapAddr) {
     quorl::ExecuteSqlScript(db_,
@@ -47,8 +43,10 @@ class SoapAgent : public ::testing::Test {
                                 soapAddr + "', 'http://unused/?wsdl');");
   }
 
-  std::string dir_, db_;
-  quorl::ScopedFakeHttp http_;
+  const quorl::test::TempFolder folder_{"quorl-soap-"};
+  const std::string dir_ = folder_.path();
+  std::string db_;
+  quorl::test::ScopedFakeHttp http_;
 };
 
 TEST_F(SoapAgent, PostsToTheConfiguredEndpointAsTheServiceExpects) {

@@ -17,11 +17,13 @@
 #include "platform/Exception.h"
 #include "soap/THTTPRIO.h"
 #include "soap/TicketManage_WSDL.h"
+#include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 namespace {
 
 using quorl::IntfPtr;
-using quorl::ScopedFakeHttp;
+using quorl::test::ScopedFakeHttp;
 
 const char* kEnv = "http://schemas.xmlsoap.org/soap/envelope/";
 
@@ -36,12 +38,7 @@ std::string Answer(const std::string& result, const std::string& extraBody = "")
 }
 
 std::string ReadData(const std::string& name) {
-  const char* dir = std::getenv("QUORL_SOURCE_DIR");
-  std::ifstream in(std::string(dir ? dir : QUORL_DEFAULT_SOURCE_DIR) + "/tests/data/" + name,
-                   std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return quorl::test::ReadFile(quorl::test::DataPath(name));
 }
 
 std::string Header(const quorl::HttpRequest& r, const std::string& name) {
@@ -386,10 +383,10 @@ TEST_F(SoapClient, HttpErrorWithoutFaultAndSocketErrorsPassThrough) {
   }
   http.server.Respond(404, Answer("<r>1</r>"));
   EXPECT_THROW(svc->getSurplus(u"1"), EIdHTTPProtocolException);
-  http.server.FailNext(quorl::FakeHttpFault::kSocketError);
+  http.server.FailNext(quorl::test::FakeHttpFault::kSocketError);
   EXPECT_THROW(svc->getSurplus(u"1"), EIdSocketError);
   http.server.Respond(200, Answer("<r>late</r>"));
-  http.server.FailNext(quorl::FakeHttpFault::kTruncatedBody);
+  http.server.FailNext(quorl::test::FakeHttpFault::kTruncatedBody);
   EXPECT_THROW(svc->getSurplus(u"1"), ESOAPDomConvertError);
 }
 
@@ -445,8 +442,8 @@ std::string CallNamespace(const quorl::HttpRequest& r) {
 // The build-time namespace and default addresses give way to the keys of the
 // configuration file, read each time a client is bound.
 TEST_F(SoapClient, DeploymentValuesFromTheIniFile) {
-  std::string dir = (std::filesystem::temp_directory_path() / "quorl-soap-XXXXXX").string();
-  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  const quorl::test::TempFolder folder("quorl-soap-");
+  const std::string dir = folder.path();
   quorl::SetApplicationDirectory(dir);
   const std::string url = quorl::kTicketManageDefaultURL, wsdl = quorl::kTicketManageDefaultWSDL,
                     ns = quorl::kTicketManageNamespace;
@@ -479,7 +476,6 @@ TEST_F(SoapClient, DeploymentValuesFromTheIniFile) {
     EXPECT_EQ(http.server.LastRequest().url, c.wsdl);
   }
   quorl::SetApplicationDirectory("");
-  std::filesystem::remove_all(dir);
 }
 
 // Bound through a WSDL, a client calls in the WSDL's targetNamespace, whatever

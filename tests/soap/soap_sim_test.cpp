@@ -16,15 +16,15 @@
 #include "soap/SoapAnswerReader.h"
 #include "soap/THTTPRIO.h"
 #include "soap/TicketManage_WSDL.h"
-#include "tests/soap/SimProcess.h"
+#include "soap/SimProcess.h"
 
 namespace {
 
 using quorl::IntfPtr;
-using quorl::testing::ProgramResult;
-using quorl::testing::RunProgram;
-using quorl::testing::SimProcess;
-using quorl::testing::TempFolder;
+using quorl::test::Result;
+using quorl::test::RunProgram;
+using quorl::test::TicketManageSim;
+using quorl::test::TempFolder;
 
 // The answer document, parsed; the answers are UTF-16 text.
 struct Doc {
@@ -62,7 +62,7 @@ class SimTest : public ::testing::Test {
   static void SetUpTestSuite() {
     TicketManage_WSDL_Initialize();
     folder_ = new TempFolder();
-    sim_ = new SimProcess(folder_->File("sim.db"));
+    sim_ = new TicketManageSim(folder_->File("sim.db"));
   }
   static void TearDownTestSuite() {
     delete sim_;
@@ -77,10 +77,10 @@ class SimTest : public ::testing::Test {
   }
 
   static TempFolder* folder_;
-  static SimProcess* sim_;
+  static TicketManageSim* sim_;
 };
 TempFolder* SimTest::folder_ = nullptr;
-SimProcess* SimTest::sim_ = nullptr;
+TicketManageSim* SimTest::sim_ = nullptr;
 
 TEST_F(SimTest, GetUserInfo2MatchesEveryNonEmptyCriterionWithinTheGroup) {
   struct Case {
@@ -286,7 +286,7 @@ TEST_F(SimTest, BindingThroughTheServicesWsdl) {
 TEST(SimNamespace, CallsSucceedOnlyInTheServicesNamespace) {
   TicketManage_WSDL_Initialize();
   TempFolder folder;
-  SimProcess sim(folder.File("ns.db"), true, {"--namespace", "urn:site:ticketmanage"});
+  TicketManageSim sim(folder.File("ns.db"), true, {"--namespace", "urn:site:ticketmanage"});
   quorl::SetApplicationDirectory(folder.File(""));
   const auto member = [](IntfPtr<TicketManage> svc) {
     return Doc(svc->getSurplus(u"8800000004")).Attr("memberID");
@@ -301,9 +301,9 @@ TEST(SimNamespace, CallsSucceedOnlyInTheServicesNamespace) {
   quorl::SetApplicationDirectory("");
   TicketManage_WSDL_Initialize();
   // The calling tool: its own namespace option, refused beside --wsdl.
-  const std::string tool = quorl::testing::BinaryDir() + "/bin/ticketmanage";
+  const std::string tool = quorl::test::BinaryDir() + "/bin/ticketmanage";
   EXPECT_EQ(RunProgram({tool, sim.Endpoint(), "getSurplus", "8800000004"}).exitCode, 1);
-  const ProgramResult r = RunProgram({tool, "--namespace", "urn:site:ticketmanage", sim.Endpoint(), "getSurplus",
+  const Result r = RunProgram({tool, "--namespace", "urn:site:ticketmanage", sim.Endpoint(), "getSurplus",
                                       "8800000004"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("memberID=\"2001\""), std::string::npos) << r.out;
@@ -343,7 +343,7 @@ TEST_F(SimTest, HostileRequestsGetFaultsNotCrashes) {
 
 TEST(SimProcessTest, StopsCleanlyOnSigterm) {
   TempFolder folder;
-  SimProcess sim(folder.File("stop.db"), false);
+  TicketManageSim sim(folder.File("stop.db"), false);
   EXPECT_GT(sim.Port(), 0);
   EXPECT_EQ(sim.Stop(), 0);
 }
@@ -352,14 +352,14 @@ TEST(SimProcessTest, StopsCleanlyOnSigterm) {
 
 class ToolTest : public SimTest {
  protected:
-  ProgramResult Tool(std::vector<std::string> args) {
-    args.insert(args.begin(), quorl::testing::BinaryDir() + "/bin/ticketmanage");
+  Result Tool(std::vector<std::string> args) {
+    args.insert(args.begin(), quorl::test::BinaryDir() + "/bin/ticketmanage");
     return RunProgram(std::move(args));
   }
 };
 
 TEST_F(ToolTest, PrintsTheResultWithoutNewline) {
-  ProgramResult r = Tool({sim_->Endpoint(), "getUserInfo2", "", "", "王芳", "", "", "", "", "G01"});
+  Result r = Tool({sim_->Endpoint(), "getUserInfo2", "", "", "王芳", "", "", "", "", "G01"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out.rfind("<data><dataitem memberID=\"1003\"", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("王芳"), std::string::npos);
@@ -397,7 +397,7 @@ TEST_F(ToolTest, ExitCodes) {
     std::string trace;
     for (const auto& a : c.args) trace += a + " ";
     SCOPED_TRACE(trace);
-    ProgramResult r = Tool(c.args);
+    Result r = Tool(c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     EXPECT_NE(r.err.find(c.errFragment), std::string::npos) << r.err;
     if (c.exitCode == 1) {

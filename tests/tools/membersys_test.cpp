@@ -26,31 +26,22 @@
 namespace {
 
 using nlohmann::json;
-using quorl::testsupport::Lines;
-using quorl::testsupport::ReadFile;
-using quorl::testsupport::Result;
-using quorl::testsupport::RunProgram;
+using quorl::test::Lines;
+using quorl::test::ReadFile;
+using quorl::test::Result;
+using quorl::test::RunProgram;
 using Args = std::vector<std::string>;
 
 class Membersys : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("QUORL_BINARY_DIR");
-    ASSERT_NE(bin, nullptr) << "QUORL_BINARY_DIR is set by CTest";
-    binDir_ = bin;
+    binDir_ = quorl::test::BinaryDir();
     program_ = binDir_ + "/bin/membersys";
     ASSERT_TRUE(std::filesystem::exists(program_)) << program_;
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorl-membersys-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     db_ = dir_ + "/host.db";
   }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
 
-  Result Run(const Args& args) { return RunProgram(program_, args, dir_); }
+  Result Run(const Args& args) { return RunProgram(program_, args); }
 
   // Runs with --db and --app-dir of the temporary folder.
   Result RunHere(Args args) {
@@ -58,15 +49,12 @@ class Membersys : public ::testing::Test {
     return Run(args);
   }
 
-  std::string WriteFile(const std::string& name, const std::string& content) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-  }
+  std::string WriteFile(const std::string& name, const std::string& content) { return folder_.Write(name, content); }
 
   std::string binDir_;
   std::string program_;
-  std::string dir_;
+  const quorl::test::TempFolder folder_{"quorl-membersys-"};
+  const std::string dir_ = folder_.path();
   std::string db_;
 };
 
@@ -266,9 +254,9 @@ class MembersysTill : public Membersys {
   void SetUp() override {
     Membersys::SetUp();
     ASSERT_FALSE(HasFatalFailure());
-    ticketManage_ = std::make_unique<quorl::testing::SimProcess>(dir_ + "/tm.db");
+    ticketManage_ = std::make_unique<quorl::test::TicketManageSim>(dir_ + "/tm.db");
     platform_ =
-        std::make_unique<quorl::htktest::SimProcess>(dir_ + "/htk.db", "demo-htk-key-N001", "DEMO-SBS-0001");
+        std::make_unique<quorl::test::HtkSim>(dir_ + "/htk.db", "demo-htk-key-N001", "DEMO-SBS-0001");
     ASSERT_GT(platform_->Port(), 0);
     ASSERT_EQ(RunHere({"init-db", "--seed"}).exitCode, 0);
     ASSERT_EQ(RunHere({"addresses", "--set", "G", ticketManage_->Endpoint()}).exitCode, 0);
@@ -294,8 +282,8 @@ class MembersysTill : public Membersys {
                                           cost + R"("}]})");
   }
 
-  std::unique_ptr<quorl::testing::SimProcess> ticketManage_;
-  std::unique_ptr<quorl::htktest::SimProcess> platform_;
+  std::unique_ptr<quorl::test::TicketManageSim> ticketManage_;
+  std::unique_ptr<quorl::test::HtkSim> platform_;
 };
 
 std::vector<std::string> MemberNums(const std::string& out) {
@@ -604,7 +592,7 @@ TEST_F(MembersysTill, PrintStartsTheInstalledPrintApplication) {
   // inherited: they get a folder of their own.
   const std::string scratch = dir_ + "/print-run";
   std::filesystem::create_directory(scratch);
-  r = RunProgram(program_, {"--db", db_, "--app-dir", dir_, "print"}, scratch);
+  r = RunProgram(program_, {"--db", db_, "--app-dir", dir_, "print"}, quorl::test::RunOptions().OutputFolder(scratch));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   std::string paths;
   for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

@@ -11,13 +11,12 @@
 #include <vector>
 
 #include "agent/PackageUnits.h"
+#include "support/TestPaths.h"
 
 namespace {
 
 TEST(RuntimeLoad, InitializeAndFinalizeRunOnEveryLoad) {
-  const char* bin = std::getenv("QUORL_BINARY_DIR");
-  ASSERT_NE(bin, nullptr) << "QUORL_BINARY_DIR is set by CTest";
-  const std::string path = std::string(bin) + "/lib/libQuorlCoreMemberSys_ZEL.so";
+  const std::string path = quorl::test::BinaryDir() + "/lib/libQuorlCoreMemberSys_ZEL.so";
   // The second load starts after the first one's Finalize and dlclose: the
   // units must set up again from scratch.
   for (int load = 1; load <= 2; ++load) {

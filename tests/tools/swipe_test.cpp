@@ -17,17 +17,14 @@
 
 namespace {
 
-using quorl::testsupport::ReadFile;
-using quorl::testsupport::Result;
-using quorl::testsupport::RunProgram;
+using quorl::test::ReadFile;
+using quorl::test::Result;
+using quorl::test::RunProgram;
 using Args = std::vector<std::string>;
 
 class Swipe : public ::testing::Test {
  protected:
   void SetUp() override {
-    bin_ = std::getenv("QUORL_BINARY_DIR");
-    dir_ = std::filesystem::temp_directory_path() / ("quorl-swipe-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
     // 8800000002 padded with "$" to 32 bytes, over blocks 13 and 14.
     std::ofstream(dir_ / "card.txt") << "serial = 3735928559\nkey = 5a3e9c01b7d4\n"
                                         "block13 = 38383030303030303032242424242424\n"
@@ -40,15 +37,13 @@ class Swipe : public ::testing::Test {
     std::filesystem::permissions(dir_ / "xdg", std::filesystem::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", (dir_ / "xdg").c_str(), 1);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   Result Run(Args args) {
     args.insert(args.begin(), {"--db", (dir_ / "host.db").string(), "--app-dir", dir_.string()});
-    return RunProgram(std::string(bin_) + "/bin/membersys", args, dir_.string());
+    return RunProgram(quorl::test::BinaryDir() + "/bin/membersys", args);
   }
 
-  const char* bin_ = nullptr;
-  std::filesystem::path dir_;
+  const quorl::test::TempFolder folder_{"quorl-swipe-"};
+  const std::filesystem::path dir_ = folder_.path();
 };
 
 TEST_F(Swipe, DialogResultsAsTheHostReadsThem) {
@@ -88,7 +83,7 @@ TEST_F(Swipe, LooksTheSwipedMemberUpAndKeepsAScreenshot) {
   EXPECT_EQ(noDb.exitCode, 1);
   EXPECT_NE(noDb.err.find("no host database"), std::string::npos) << noDb.err;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "reader.log")) << "checked before the dialog";
-  quorl::testing::SimProcess service((dir_ / "tm.db").string());
+  quorl::test::TicketManageSim service((dir_ / "tm.db").string());
   ASSERT_EQ(Run({"init-db", "--seed"}).exitCode, 0);
   ASSERT_EQ(Run({"addresses", "--set", "G", service.Endpoint()}).exitCode, 0);
   const std::string png = (dir_ / "dialog.png").string();
