@@ -60,8 +60,8 @@ bool TMemberSysAgentImpl_ZEL::ComsumeInfoPost_ByServer(const Variant& Data, cons
 }
 
 bool TMemberSysAgentImpl_ZEL::ComsumeInfoPost_ByServer_OrderHandle(const std::string& OrderArg1,
-                                                                   const std::string& OrderArg2,
-                                                                   bool IsPost, bool IsPrint) {
+                                                                   const std::string& OrderArg2, bool IsPost,
+                                                                   bool IsPrint) {
   return Guarded(quorl::kPostingFailedMessage, false, [&] {
     if (IsPost) {
       TCAMemberAccount account;

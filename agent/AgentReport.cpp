@@ -23,14 +23,15 @@ struct TextColumn {
   const char* attribute;
 };
 constexpr TextColumn kTextColumns[] = {
-    {"UserName", "userName"},         {"UserCode", "userCode"},
-    {"MemberName", "membername"},     {"MemberMobileNO", "membermobileno"},
+    {"UserName", "userName"},       {"UserCode", "userCode"},
+    {"MemberName", "membername"},   {"MemberMobileNO", "membermobileno"},
     {"PayMentName", "paymentname"},
 };
 
 void DefineReportFields(TClientDataSet& report) {
   report.FieldDefs.Add("UserID", TFieldType::ftInteger);
-  for (const TextColumn& c : kTextColumns) report.FieldDefs.Add(c.field, TFieldType::ftString, kReportTextSize);
+  for (const TextColumn& c : kTextColumns)
+    report.FieldDefs.Add(c.field, TFieldType::ftString, kReportTextSize);
   report.FieldDefs.Add("PayAmount", TFieldType::ftFloat);
   report.CreateDataSet();
 }

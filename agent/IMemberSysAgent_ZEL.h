@@ -69,16 +69,13 @@ struct QUORL_PACKAGE_API IMemberSysAgent_ZEL : IInterface {
   // The web service's validation of an order's consumption; true when it
   // answers 1.
   virtual bool CheckConsumeMoney(const std::u16string& OrderCode, const std::u16string& MemberID,
-                                 const std::u16string& OperatedBy,
-                                 const std::u16string& LastTicketCode) = 0;
+                                 const std::u16string& OperatedBy, const std::u16string& LastTicketCode) = 0;
   // The member payments taken in by UserCode between BeginTime and EndTime,
   // as a dataset packet with the fields UserID (integer), UserName,
   // UserCode, MemberName, MemberMobileNO, PayMentName (text, 32 bytes) and
   // PayAmount (double). An empty Variant after a failure.
-  virtual Variant getMemberBalanceReport(const std::u16string& GroupCode,
-                                         const std::u16string& UserCode,
-                                         const std::u16string& BeginTime,
-                                         const std::u16string& EndTime) = 0;
+  virtual Variant getMemberBalanceReport(const std::u16string& GroupCode, const std::u16string& UserCode,
+                                         const std::u16string& BeginTime, const std::u16string& EndTime) = 0;
 
  protected:
   ~IMemberSysAgent_ZEL() = default;

@@ -73,9 +73,8 @@ TMemberUserInfoList_ZEL* TMemberSysAgentImpl_ZEL::GetUserInfo(
   if (ConnectionMode == "N") {
     using quorl::AnsiToWide;
     const std::u16string answer = soapAgent_->Service->getUserInfo2(
-        AnsiToWide(memberId), AnsiToWide(memberNum), AnsiToWide(memberName),
-        AnsiToWide(certificateType), AnsiToWide(certificateNum), AnsiToWide(phoneNum),
-        AnsiToWide(mobileNum), AnsiToWide(groupCode));
+        AnsiToWide(memberId), AnsiToWide(memberNum), AnsiToWide(memberName), AnsiToWide(certificateType),
+        AnsiToWide(certificateNum), AnsiToWide(phoneNum), AnsiToWide(mobileNum), AnsiToWide(groupCode));
     xmlDataModule_->SetXmlString(quorl::WideToAnsi(answer));
     return xmlDataModule_->GetUserInfoList();
   }
@@ -88,14 +87,14 @@ TMemberUserInfoList_ZEL* TMemberSysAgentImpl_ZEL::GetUserInfo(
 
 Variant TMemberSysAgentImpl_ZEL::GetUserInfo_ByServer(
     const std::string& MemberID, const std::string& MemberNum, const std::string& MemberName,
-    const std::string& CertificateType, const std::string& CertificateNum,
-    const std::string& PhoneNum, const std::string& MobileNum, const std::string& GroupCode) {
+    const std::string& CertificateType, const std::string& CertificateNum, const std::string& PhoneNum,
+    const std::string& MobileNum, const std::string& GroupCode) {
   using quorl::AnsiToWide;
   TCAMemberAccount account;
   return account.GetUserInfo(AnsiToWide(_QuorlContext()->GetAsString()), AnsiToWide(MemberID),
-                             AnsiToWide(MemberNum), AnsiToWide(MemberName),
-                             AnsiToWide(CertificateType), AnsiToWide(CertificateNum),
-                             AnsiToWide(PhoneNum), AnsiToWide(MobileNum), AnsiToWide(GroupCode));
+                             AnsiToWide(MemberNum), AnsiToWide(MemberName), AnsiToWide(CertificateType),
+                             AnsiToWide(CertificateNum), AnsiToWide(PhoneNum), AnsiToWide(MobileNum),
+                             AnsiToWide(GroupCode));
 }
 
 quorl::IntfPtr<IXMLDataType> TMemberSysAgentImpl_ZEL::GetSurplus(const std::u16string& MemberNum) {

@@ -42,11 +42,9 @@ class QUORL_PACKAGE_API TMemberSysAgentImpl_ZEL : public TInterfacedObject, publ
                                     bool IsPrint) override;
   std::string Hello(const std::string& Text) override;
   bool CheckConsumeMoney(const std::u16string& OrderCode, const std::u16string& MemberID,
-                         const std::u16string& OperatedBy,
-                         const std::u16string& LastTicketCode) override;
+                         const std::u16string& OperatedBy, const std::u16string& LastTicketCode) override;
   Variant getMemberBalanceReport(const std::u16string& GroupCode, const std::u16string& UserCode,
-                                 const std::u16string& BeginTime,
-                                 const std::u16string& EndTime) override;
+                                 const std::u16string& BeginTime, const std::u16string& EndTime) override;
 
   // Starts MemberPrint_vrisk/PrintApp.exe in the application folder with the
   // parameter "-h" through the shell (the process-start seam), owned by the

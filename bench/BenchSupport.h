@@ -15,11 +15,20 @@ namespace quorl::bench {
 inline void XmlEscape(std::string& out, const std::string& text) {
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -32,10 +41,11 @@ inline std::string MemberInfoAnswerBody(int members, int variant = 0) {
   for (int i = 0; i < members; ++i) {
     const std::string id = std::to_string(100000 + i);
     const std::string name = i == 0 ? "变体" + std::to_string(variant % 10) : "张伟" + std::to_string(i % 97);
-    doc += "<dataitem memberID=\"" + id + "\" memberNum=\"88" + id + "\" memberValid=\"1\" memberName=\"" + name +
+    doc += "<dataitem memberID=\"" + id + "\" memberNum=\"88" + id + "\" memberValid=\"1\" memberName=\"" +
+           name +
            "\" memberType=\"03\" memberTypeName=\"金卡会员\" cardType=\"A\" cardTypeName=\"储值卡\" "
-           "certificateType=\"01\" certificateNum=\"1101011980010" + id +
-           "\" phoneNum=\"010-62001001\" mobileNum=\"138" + id +
+           "certificateType=\"01\" certificateNum=\"1101011980010" +
+           id + "\" phoneNum=\"010-62001001\" mobileNum=\"138" + id +
            "\" sAddress=\"北京市海淀区中关村大街1号\" sEmail=\"member" + id +
            "@example.com\" cardstatus=\"2\" memberBalance=\"500.00\" isfeesmember=\"1\" Points=\"1200\" "
            "memberGroupcode=\"G01\" PayPassword=\"e10adc3949ba59abbe56e057f20f883e\" IsOneCard=\"0\" "
@@ -63,7 +73,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& r : runs) {
       const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
       const bool single = r.run_type == Run::RT_Iteration && r.repetitions <= 1;
-      if ((median || single) && r.iterations > 0) perIteration[r.run_name.function_name] = r.GetAdjustedCPUTime();
+      if ((median || single) && r.iterations > 0)
+        perIteration[r.run_name.function_name] = r.GetAdjustedCPUTime();
     }
     ConsoleReporter::ReportRuns(runs);
   }

@@ -5,11 +5,11 @@
 // parsing the same answer body; the closing line prints the ratio.
 
 #include <benchmark/benchmark.h>
-#include <pugixml.hpp>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
+#include <pugixml.hpp>
 #include <string>
 
 #include "agent/IMemberSysAgent_ZEL.h"
@@ -104,8 +104,7 @@ BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  return quorl::bench::RunWithRatio(argc, argv, "BM_AgentGetUserInfoN", "BM_PugixmlParse",
-                                    "agent GetUserInfo(N)/pugixml-parse",
-                                    "(body " + std::to_string(AnswerBody(0).size()) + " bytes, " +
-                                        std::to_string(kMembers) + " members)");
+  return quorl::bench::RunWithRatio(
+      argc, argv, "BM_AgentGetUserInfoN", "BM_PugixmlParse", "agent GetUserInfo(N)/pugixml-parse",
+      "(body " + std::to_string(AnswerBody(0).size()) + " bytes, " + std::to_string(kMembers) + " members)");
 }

@@ -118,8 +118,8 @@ void CreatePool(const std::string& location, const std::vector<int64_t>& balance
   for (int k = 0; k < kCards; ++k) {
     sql << "INSERT INTO QUORL_MEMBER (MEMBER_ID, FULL_NAME, GROUP_CODE) VALUES (" << 9000 + k << ", 'm" << k
         << "', 'L01');";
-    sql << "INSERT INTO QUORL_MEMBER_CARD (MEMBER_CARD_NO, MEMBER_ID, BALANCE_CENTS) VALUES ('" << CardNo(k) << "', "
-        << 9000 + k << ", " << balances[static_cast<size_t>(k)] << ");";
+    sql << "INSERT INTO QUORL_MEMBER_CARD (MEMBER_CARD_NO, MEMBER_ID, BALANCE_CENTS) VALUES ('" << CardNo(k)
+        << "', " << 9000 + k << ", " << balances[static_cast<size_t>(k)] << ");";
   }
   quorl::ExecuteSqlScript(location, sql.str());
 }
@@ -202,7 +202,8 @@ Outcome RunEngine(const std::string& name, const std::string& location, int till
   size_t rowsExpected = 0;
   for (const auto& [key, plan] : plans) {
     const std::vector<std::string>& got = answers[key];
-    Check(got.size() == (key[0] == 'D' ? 2u : 1u), key + " answered " + std::to_string(got.size()) + " times", failures);
+    Check(got.size() == (key[0] == 'D' ? 2u : 1u), key + " answered " + std::to_string(got.size()) + " times",
+          failures);
     if (got.empty()) continue;
     if (got.size() == 2) ++shared;
     for (const std::string& g : got) Check(g == got[0], key + ": tills were told different things", failures);
@@ -220,8 +221,9 @@ Outcome RunEngine(const std::string& name, const std::string& location, int till
       }
     }
   }
-  Check(charged.size() == rowsExpected, "rows charged: " + std::to_string(charged.size()) + ", expected " +
-                                            std::to_string(rowsExpected), failures);
+  Check(charged.size() == rowsExpected,
+        "rows charged: " + std::to_string(charged.size()) + ", expected " + std::to_string(rowsExpected),
+        failures);
 
   std::map<std::string, int64_t> spent;
   for (const auto& [order, c] : charged) spent[c.first] += c.second;
@@ -232,18 +234,20 @@ Outcome RunEngine(const std::string& name, const std::string& location, int till
     const int64_t balance = std::get<int64_t>(row[1]);
     const int64_t k = std::stoll(card.substr(2));
     Check(balance >= 0, card + " below zero", failures);
-    Check(balance == opening[static_cast<size_t>(k)] - spent[card], card + ": balance does not match its charges",
+    Check(balance == opening[static_cast<size_t>(k)] - spent[card],
+          card + ": balance does not match its charges", failures);
+    Check(std::get<int64_t>(row[2]) == spent[card], card + ": total spent does not match its charges",
           failures);
-    Check(std::get<int64_t>(row[2]) == spent[card], card + ": total spent does not match its charges", failures);
     if (balance < 4500) ++dry;
   }
 
   const int total = tills * purchases;
   std::printf("%-10s %d purchases by %d tills in %.2f s: %.0f purchases/s\n", name.c_str(), total, tills,
               outcome.seconds, total / outcome.seconds);
-  std::printf("           %d orders posted, %d refused for lack of money, %d shared by two tills, "
-              "%zu rows charged, %d cards run dry: %s\n",
-              posted, refused, shared, charged.size(), dry, failures == 0 ? "all checks passed" : "CHECKS FAILED");
+  std::printf(
+      "           %d orders posted, %d refused for lack of money, %d shared by two tills, "
+      "%zu rows charged, %d cards run dry: %s\n",
+      posted, refused, shared, charged.size(), dry, failures == 0 ? "all checks passed" : "CHECKS FAILED");
   outcome.ok = outcome.ok && failures == 0;
   return outcome;
 }
@@ -254,9 +258,12 @@ int main(int argc, char** argv) {
   int tills = 8, purchases = 2000;
   std::string engine = "both";
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--tills") == 0) tills = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--purchases") == 0) purchases = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--engine") == 0) engine = argv[i + 1];
+    if (std::strcmp(argv[i], "--tills") == 0)
+      tills = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--purchases") == 0)
+      purchases = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--engine") == 0)
+      engine = argv[i + 1];
   }
   if (tills < 1 || tills > 64 || purchases < 1 || argc % 2 == 0 ||
       (engine != "both" && engine != "sqlite" && engine != "postgresql")) {

@@ -2,13 +2,13 @@
 // large buffer, and digests per second of short texts (the package's real
 // load: signatures and password digests are short).
 //   build/bin/md5_bench [--benchmark_filter=Bulk]
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <openssl/md5.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "huitouke/md5.h"
 

@@ -30,9 +30,8 @@ std::string MemberInfoAnswer() {
            "\" memberValid=\"1\" memberName=\"" + name + n +
            "\" memberType=\"2\" memberTypeName=\"Gold\" cardType=\"1\" cardTypeName=\"IC\" "
            "certificateType=\"0" +
-           std::to_string(1 + i % 2) + "\" certificateNum=\"11010119900101" + n +
-           "\" phoneNum=\"010-6500" + n + "\" mobileNum=\"1380000" + n + "\" sAddress=\"" +
-           address + "\" sEmail=\"m" + n +
+           std::to_string(1 + i % 2) + "\" certificateNum=\"11010119900101" + n + "\" phoneNum=\"010-6500" +
+           n + "\" mobileNum=\"1380000" + n + "\" sAddress=\"" + address + "\" sEmail=\"m" + n +
            "@example.com\" cardstatus=\"2\" memberBalance=\"120.50\" "
            "isfeesmember=\"1\" Points=\"300\" memberGroupcode=\"G1\" PayPassword=\"e10adc3949ba\" "
            "IsOneCard=\"0\" ConsumePoints=\"1\" ConsumeMoney=\"0\"/>\r\n";

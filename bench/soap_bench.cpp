@@ -5,11 +5,11 @@
 // the ratio of the two.
 
 #include <benchmark/benchmark.h>
-#include <pugixml.hpp>
 
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
@@ -72,7 +72,7 @@ BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  return quorl::bench::RunWithRatio(argc, argv, "BM_ClientGetUserInfo2", "BM_PugixmlParse", "client/pugixml-parse",
-                                    "(body " + std::to_string(AnswerBody().size()) + " bytes, " +
-                                        std::to_string(kMembers) + " members)");
+  return quorl::bench::RunWithRatio(
+      argc, argv, "BM_ClientGetUserInfo2", "BM_PugixmlParse", "client/pugixml-parse",
+      "(body " + std::to_string(AnswerBody().size()) + " bytes, " + std::to_string(kMembers) + " members)");
 }

@@ -65,8 +65,7 @@ class DlopenReaderLibrary final : public ReaderLibrary {
   void Bind(Fn& fn, const char* name, const std::string& path) {
     dlerror();
     void* symbol = dlsym(handle_, name);
-    if (symbol == nullptr)
-      throw Exception(Utf8ToGbk("读卡器库 " + path + " 缺少函数 " + name));
+    if (symbol == nullptr) throw Exception(Utf8ToGbk("读卡器库 " + path + " 缺少函数 " + name));
     fn = reinterpret_cast<Fn>(symbol);
   }
 

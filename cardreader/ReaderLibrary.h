@@ -20,7 +20,8 @@ class QUORL_PACKAGE_API ReaderLibrary {
   virtual int32_t dc_init(int16_t port, int32_t baud) = 0;
   virtual int16_t dc_card(int32_t icdev, uint8_t mode, uint32_t* snr) = 0;
   virtual int16_t dc_beep(int32_t icdev, uint16_t duration) = 0;
-  virtual int16_t dc_authentication_pass_hex(int32_t icdev, uint8_t mode, uint8_t sector, const char* key) = 0;
+  virtual int16_t dc_authentication_pass_hex(int32_t icdev, uint8_t mode, uint8_t sector,
+                                             const char* key) = 0;
   // data receives 32 hexadecimal digits and a zero byte (33 bytes).
   virtual int16_t dc_read_hex(int32_t icdev, uint8_t block, char* data) = 0;
   virtual int16_t dc_reset(int32_t icdev, uint16_t duration) = 0;

@@ -224,15 +224,16 @@ bool Tswpcard::ReadCardNumber() {
   // The buffers are cleared and their last byte kept zero, so a library that
   // writes no terminator cannot make the text run past them.
   std::memset(swipecard::readdata, 0, sizeof swipecard::readdata);
-  if (reader->dc_read_hex(drv_unit::icdev, static_cast<uint8_t>(swipecard::address), swipecard::readdata) != 0) {
+  if (reader->dc_read_hex(drv_unit::icdev, static_cast<uint8_t>(swipecard::address), swipecard::readdata) !=
+      0) {
     drv_unit::quit();
     return false;
   }
   swipecard::readdata[32] = '\0';
   std::string text(swipecard::readdata);
   std::memset(swipecard::readdatab, 0, sizeof swipecard::readdatab);
-  if (reader->dc_read_hex(drv_unit::icdev, static_cast<uint8_t>(swipecard::address + 1), swipecard::readdatab) !=
-      0) {
+  if (reader->dc_read_hex(drv_unit::icdev, static_cast<uint8_t>(swipecard::address + 1),
+                          swipecard::readdatab) != 0) {
     drv_unit::quit();
     return false;
   }

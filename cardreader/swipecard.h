@@ -96,11 +96,11 @@ namespace swipecard {
 extern QUORL_PACKAGE_API Tswpcard* swpcard;
 // The sector key during a read (kSectorKey).
 extern QUORL_PACKAGE_API const char* pwd;
-extern QUORL_PACKAGE_API int32_t address;  // first data block, 13
-extern QUORL_PACKAGE_API int32_t sector;   // sector to authenticate, 3
-extern QUORL_PACKAGE_API int32_t m;        // key mode, 0
-extern QUORL_PACKAGE_API int32_t n;        // sector number passed to authentication
-extern QUORL_PACKAGE_API uint32_t tempint; // serial number from dc_card
+extern QUORL_PACKAGE_API int32_t address;   // first data block, 13
+extern QUORL_PACKAGE_API int32_t sector;    // sector to authenticate, 3
+extern QUORL_PACKAGE_API int32_t m;         // key mode, 0
+extern QUORL_PACKAGE_API int32_t n;         // sector number passed to authentication
+extern QUORL_PACKAGE_API uint32_t tempint;  // serial number from dc_card
 extern QUORL_PACKAGE_API char readdata[33];
 extern QUORL_PACKAGE_API char readdatab[33];
 extern QUORL_PACKAGE_API int16_t st;  // status of the last card request or authentication

@@ -36,9 +36,7 @@ TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::First() const { return AsMem
 
 TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::Last() const { return AsMember(TList::Last()); }
 
-TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::GetItems(int index) const {
-  return AsMember(Get(index));
-}
+TMemberUserInfoRecord_ZEL* TMemberUserInfoList_ZEL::GetItems(int index) const { return AsMember(Get(index)); }
 
 void TMemberUserInfoList_ZEL::SetItems(int index, TMemberUserInfoRecord_ZEL* item) { Put(index, item); }
 

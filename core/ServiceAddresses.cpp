@@ -69,11 +69,11 @@ void _GetMemberSysWSURL() {
   // apostrophe inside a node or group code would otherwise end the literal.
   const std::string nodeCode = context->NodeCode();
   const std::string groupCode = quorl::As<IGroupCodeProvider>(context)->GetGroupCode();
-  const std::string groupQuery = quorl::FormatSql(
-      kGroupAddressQuery,
-      {EscapeSqlText(nodeCode), EscapeSqlText(ReadAddressType()), EscapeSqlText(groupCode)});
-  const std::string defaultQuery = quorl::FormatSql(
-      kDefaultAddressQuery, {EscapeSqlText(nodeCode), EscapeSqlText(ReadAddressType())});
+  const std::string groupQuery =
+      quorl::FormatSql(kGroupAddressQuery,
+                       {EscapeSqlText(nodeCode), EscapeSqlText(ReadAddressType()), EscapeSqlText(groupCode)});
+  const std::string defaultQuery =
+      quorl::FormatSql(kDefaultAddressQuery, {EscapeSqlText(nodeCode), EscapeSqlText(ReadAddressType())});
 
   // Read with the addresses, so a changed limit applies to the clients of
   // the agent being created (and the platform clients made after it).

@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string compact = TvxJSON::GenerateText(tree.get());
   std::unique_ptr<TvxJSONbase> again(TvxJSON::ParseText(compact));
-  if (!again || !quorl::JsonTreeEqual(tree.get(), again.get(), quorl::NumberMatch::FifteenDigits)) std::abort();
+  if (!again || !quorl::JsonTreeEqual(tree.get(), again.get(), quorl::NumberMatch::FifteenDigits))
+    std::abort();
   if (TvxJSON::GenerateText(again.get()) != compact) std::abort();
 
   int32_t level = 0;

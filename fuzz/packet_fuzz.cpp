@@ -27,8 +27,7 @@ bool SameTable(TClientDataSet& a, TClientDataSet& b) {
   for (int i = 0; i < a.FieldCount(); ++i) {
     const TField* fa = a.Fields(i);
     const TField* fb = b.Fields(i);
-    if (fa->FieldName() != fb->FieldName() || fa->DataType() != fb->DataType() ||
-        fa->Size() != fb->Size()) {
+    if (fa->FieldName() != fb->FieldName() || fa->DataType() != fb->DataType() || fa->Size() != fb->Size()) {
       return false;
     }
   }
@@ -61,8 +60,7 @@ void ReadAll(TClientDataSet& ds) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const auto bytes =
-      std::make_shared<const std::string>(reinterpret_cast<const char*>(data), size);
+  const auto bytes = std::make_shared<const std::string>(reinterpret_cast<const char*>(data), size);
   TClientDataSet ds;
   try {
     ds.SetData(Variant::FromPacket(bytes));

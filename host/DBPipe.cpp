@@ -65,9 +65,12 @@ TFieldType ColumnFieldType(Kind declared, const quorl::QueryResult& r, size_t co
   bool anyText = false, anyDouble = false, anyWideInt = false;
   for (const auto& row : r.rows) {
     const quorl::DbValue& v = row[col];
-    if (std::holds_alternative<std::string>(v)) anyText = true;
-    else if (std::holds_alternative<double>(v)) anyDouble = true;
-    else if (std::holds_alternative<int64_t>(v) && !FitsInt32(std::get<int64_t>(v))) anyWideInt = true;
+    if (std::holds_alternative<std::string>(v))
+      anyText = true;
+    else if (std::holds_alternative<double>(v))
+      anyDouble = true;
+    else if (std::holds_alternative<int64_t>(v) && !FitsInt32(std::get<int64_t>(v)))
+      anyWideInt = true;
   }
   switch (declared) {
     case Kind::Integer:
@@ -88,7 +91,8 @@ TFieldType ColumnFieldType(Kind declared, const quorl::QueryResult& r, size_t co
 std::vector<std::string> FieldNames(const quorl::QueryResult& r) {
   std::vector<std::string> names;
   auto taken = [&names](const std::string& n) {
-    return std::any_of(names.begin(), names.end(), [&n](const std::string& o) { return quorl::SameTextAscii(o, n); });
+    return std::any_of(names.begin(), names.end(),
+                       [&n](const std::string& o) { return quorl::SameTextAscii(o, n); });
   };
   for (size_t i = 0; i < r.columns.size(); ++i) {
     std::string base = quorl::Utf8ToGbk(r.columns[i].name);

@@ -77,12 +77,18 @@ class Transaction {
   explicit Transaction(DatabaseConnection& db) : db_(db) { db_.Begin(); }
   ~Transaction() {
     if (!done_) {
-      try { db_.Rollback(); } catch (...) {}
+      try {
+        db_.Rollback();
+      } catch (...) {
+      }
     }
   }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
-  void Commit() { db_.Commit(); done_ = true; }
+  void Commit() {
+    db_.Commit();
+    done_ = true;
+  }
 
  private:
   DatabaseConnection& db_;

@@ -219,10 +219,14 @@ Variant TCAMemberAccount::GetUserInfo(const std::u16string& context, const std::
   std::unique_ptr<quorl::DatabaseConnection> db = OpenFromContext(quorl::Utf16ToGbk(context));
 
   const std::pair<const char*, const std::u16string*> criteria[] = {
-      {"CAST(m.MEMBER_ID AS TEXT)", &memberId}, {"c.MEMBER_CARD_NO", &memberNum},
-      {"m.FULL_NAME", &memberName},             {"m.CERTIFICATE_TYPE", &certificateType},
-      {"m.ID_NO", &certificateNum},             {"m.TEL_NO", &phone},
-      {"m.MOBILE_NO", &mobile},                 {"m.GROUP_CODE", &groupCode},
+      {"CAST(m.MEMBER_ID AS TEXT)", &memberId},
+      {"c.MEMBER_CARD_NO", &memberNum},
+      {"m.FULL_NAME", &memberName},
+      {"m.CERTIFICATE_TYPE", &certificateType},
+      {"m.ID_NO", &certificateNum},
+      {"m.TEL_NO", &phone},
+      {"m.MOBILE_NO", &mobile},
+      {"m.GROUP_CODE", &groupCode},
   };
   std::string sql = kMemberSelect;
   std::vector<DbValue> params;
@@ -257,8 +261,7 @@ int TCAMemberAccount::ComsumeInfoPost(const Variant& data, const std::string& te
   });
 }
 
-int TCAMemberAccount::ComsumeInfoPost_OrderHandle(const std::string& context,
-                                                  const std::string& orderArg1,
+int TCAMemberAccount::ComsumeInfoPost_OrderHandle(const std::string& context, const std::string& orderArg1,
                                                   const std::string& orderArg2) {
   std::unique_ptr<quorl::DatabaseConnection> db = OpenFromContext(context);
   const std::string orderCode = quorl::GbkToUtf8(quorl::Trim(orderArg1));

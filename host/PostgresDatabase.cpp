@@ -91,7 +91,8 @@ std::vector<Token> Scan(std::string_view sql) {
       while (j < n && IdentPart(static_cast<unsigned char>(sql[j]))) ++j;
       out.push_back({Tok::Ident, i, j});
       i = j;
-    } else if (std::isdigit(c) != 0 || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])) != 0)) {
+    } else if (std::isdigit(c) != 0 ||
+               (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])) != 0)) {
       size_t j = i + 1;
       while (j < n && (std::isalnum(static_cast<unsigned char>(sql[j])) != 0 || sql[j] == '.')) ++j;
       out.push_back({Tok::Number, i, j});
@@ -165,7 +166,8 @@ const std::map<std::string, std::string>& DeclaredSpellings() {
     const std::vector<Token> tokens = Scan(schema);
     for (size_t i = 1; i < tokens.size(); ++i) {
       const std::string_view before = Text(schema, tokens[i - 1]);
-      if (tokens[i].kind == Tok::Ident && tokens[i - 1].kind == Tok::Punct && (before == "(" || before == ","))
+      if (tokens[i].kind == Tok::Ident && tokens[i - 1].kind == Tok::Punct &&
+          (before == "(" || before == ","))
         m.emplace(quorl::ToLowerAscii(Text(schema, tokens[i])), std::string(Text(schema, tokens[i])));
     }
     return m;
@@ -197,8 +199,8 @@ std::vector<std::string> SelectListNames(std::string_view sql, const std::vector
     if (t.kind == Tok::Punct && s == ")") --depth;
     if (depth != 0) continue;
     const bool ends = IsKeyword(sql, t, "FROM") || IsKeyword(sql, t, "WHERE") || IsKeyword(sql, t, "ORDER") ||
-                      IsKeyword(sql, t, "GROUP") || IsKeyword(sql, t, "LIMIT") || IsKeyword(sql, t, "UNION") ||
-                      (t.kind == Tok::Punct && s == ";");
+                      IsKeyword(sql, t, "GROUP") || IsKeyword(sql, t, "LIMIT") ||
+                      IsKeyword(sql, t, "UNION") || (t.kind == Tok::Punct && s == ";");
     if (ends || (t.kind == Tok::Punct && s == ",")) {
       if (i == start) return {};
       items.emplace_back(start, i - 1);
@@ -224,12 +226,14 @@ std::vector<std::string> SelectListNames(std::string_view sql, const std::vector
         continue;
       }
       // "expr alias": the alias follows the end of an expression.
-      const bool exprEnd = (before.kind == Tok::Punct && Text(sql, before) == ")") || before.kind == Tok::String ||
-                           before.kind == Tok::Number || (IsName(before) && !IsKeyword(sql, before, "CASE"));
+      const bool exprEnd = (before.kind == Tok::Punct && Text(sql, before) == ")") ||
+                           before.kind == Tok::String || before.kind == Tok::Number ||
+                           (IsName(before) && !IsKeyword(sql, before, "CASE"));
       const bool keywordTail = IsKeyword(sql, tail, "END") || IsKeyword(sql, tail, "NULL") ||
                                IsKeyword(sql, tail, "TRUE") || IsKeyword(sql, tail, "FALSE");
       const bool qualified = before.kind == Tok::Punct && Text(sql, before) == ".";
-      if (exprEnd && !keywordTail && !qualified && !IsKeyword(sql, before, "IS") && !IsKeyword(sql, before, "NOT")) {
+      if (exprEnd && !keywordTail && !qualified && !IsKeyword(sql, before, "IS") &&
+          !IsKeyword(sql, before, "NOT")) {
         names.push_back(IdentName(sql, tail));
         continue;
       }
@@ -373,10 +377,11 @@ class PostgresConnection : public quorl::DatabaseConnection {
     Bound bound(params);
     Check(Result(PQprepare(conn_, "", sql.c_str(), count, bound.types.data())), PGRES_COMMAND_OK);
     const Result described = Check(Result(PQdescribePrepared(conn_, "")), PGRES_COMMAND_OK);
-    if (PQnfields(described.get()) == 0) throw EDatabaseError("Not a query: the statement returns no columns");
-    const Result r = Check(Result(PQexecPrepared(conn_, "", count, bound.values.data(), bound.lengths.data(),
-                                                 nullptr, 0)),
-                           PGRES_TUPLES_OK);
+    if (PQnfields(described.get()) == 0)
+      throw EDatabaseError("Not a query: the statement returns no columns");
+    const Result r =
+        Check(Result(PQexecPrepared(conn_, "", count, bound.values.data(), bound.lengths.data(), nullptr, 0)),
+              PGRES_TUPLES_OK);
     return ToResult(utf8Sql, tokens, r.get());
   }
 
@@ -473,7 +478,8 @@ class PostgresConnection : public quorl::DatabaseConnection {
     throw EDatabaseError(quorl::Utf8ToGbk(msg));
   }
 
-  static quorl::QueryResult ToResult(std::string_view sql, const std::vector<Token>& tokens, const PGresult* r) {
+  static quorl::QueryResult ToResult(std::string_view sql, const std::vector<Token>& tokens,
+                                     const PGresult* r) {
     const int n = PQnfields(r);
     const int rows = PQntuples(r);
     std::vector<bool> isColumn(static_cast<size_t>(n));
@@ -482,7 +488,8 @@ class PostgresConnection : public quorl::DatabaseConnection {
     quorl::QueryResult result;
     result.columns.reserve(static_cast<size_t>(n));
     for (int c = 0; c < n; ++c) {
-      std::string name = static_cast<size_t>(c) < names.size() ? names[static_cast<size_t>(c)] : std::string();
+      std::string name =
+          static_cast<size_t>(c) < names.size() ? names[static_cast<size_t>(c)] : std::string();
       if (name.empty()) name = DeclaredSpelling(PQfname(r, c));
       result.columns.push_back({std::move(name), DeclaredType(r, c)});
     }
@@ -530,7 +537,8 @@ std::string RedactLocation(const std::string& location) {
     }
   }
   // password=... as a key=value pair or in a URI's query.
-  for (size_t at = FindCaseless(s, "password", 0); at != std::string::npos; at = FindCaseless(s, "password", at + 1)) {
+  for (size_t at = FindCaseless(s, "password", 0); at != std::string::npos;
+       at = FindCaseless(s, "password", at + 1)) {
     size_t i = at + 8;
     while (i < s.size() && s[i] == ' ') ++i;
     if (i >= s.size() || s[i] != '=') continue;

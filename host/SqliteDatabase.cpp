@@ -52,9 +52,8 @@ class Statement {
 
   void Bind(const std::vector<quorl::DbValue>& params) {
     if (static_cast<int>(params.size()) != sqlite3_bind_parameter_count(stmt_))
-      throw EDatabaseError("Wrong number of SQL parameters: " + std::to_string(params.size()) +
-                           " given, " + std::to_string(sqlite3_bind_parameter_count(stmt_)) +
-                           " expected");
+      throw EDatabaseError("Wrong number of SQL parameters: " + std::to_string(params.size()) + " given, " +
+                           std::to_string(sqlite3_bind_parameter_count(stmt_)) + " expected");
     for (size_t i = 0; i < params.size(); ++i) {
       const int index = static_cast<int>(i) + 1;
       const quorl::DbValue& p = params[i];
@@ -105,7 +104,8 @@ quorl::DbValue ReadCell(sqlite3_stmt* stmt, int col) {
     default: {
       const unsigned char* p = sqlite3_column_text(stmt, col);
       const int n = sqlite3_column_bytes(stmt, col);
-      return p != nullptr ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(n)) : std::string();
+      return p != nullptr ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(n))
+                          : std::string();
     }
   }
 }
@@ -115,8 +115,7 @@ class SqliteConnection : public quorl::DatabaseConnection {
   explicit SqliteConnection(const std::string& location) {
     const std::string path = quorl::GbkToUtf8(location);
     const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
       std::string msg = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);
@@ -137,8 +136,7 @@ class SqliteConnection : public quorl::DatabaseConnection {
   }
   ~SqliteConnection() override { sqlite3_close(db_); }
 
-  quorl::QueryResult Query(const std::string& utf8Sql,
-                           const std::vector<quorl::DbValue>& params) override {
+  quorl::QueryResult Query(const std::string& utf8Sql, const std::vector<quorl::DbValue>& params) override {
     Statement stmt(db_, utf8Sql);
     // Checked before anything runs: a change made through a query call could
     // not be answered with a table, and the caller would see an error for a
@@ -228,8 +226,9 @@ SqliteFileState ProbeSqliteFile(const std::string& utf8Path, const std::string& 
   SqliteFileState result = SqliteFileState::kUnknown;
   if (sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
-                                -1, &stmt, nullptr);
+    int rc =
+        sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                           -1, &stmt, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
     if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW)

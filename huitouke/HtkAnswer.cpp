@@ -39,8 +39,7 @@ TvxJSONbase* RequireMember(const TvxJSONobject& obj, std::u16string_view name) {
 }
 
 std::string JsonText(const TvxJSONbase& value, std::u16string_view name) {
-  if (const auto* number = dynamic_cast<const TvxJSONnumber*>(&value))
-    return FloatToStr(number->Value());
+  if (const auto* number = dynamic_cast<const TvxJSONnumber*>(&value)) return FloatToStr(number->Value());
   return ScalarValue(value, name).AsString();
 }
 

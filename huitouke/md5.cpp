@@ -1,13 +1,13 @@
 #include "huitouke/md5.h"
 
-#include <bit>
-#include <cstddef>
-#include <cstring>
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <bit>
+#include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -38,30 +38,28 @@ inline void Store32(uint8_t* p, uint32_t v) {
 // `b`: in round 1 F is written with one operation fewer, and in round 2 the
 // two halves of G never overlap in their bits, so they can be added
 // separately and the half that does not need `b` is computed early.
-#define MD5_STEP1(a, b, c, d, x, s, t)  \
-  a += x + t + (((c ^ d) & b) ^ d);     \
+#define MD5_STEP1(a, b, c, d, x, s, t) \
+  a += x + t + (((c ^ d) & b) ^ d);    \
   a = std::rotl(a, s) + b;
-#define MD5_STEP2(a, b, c, d, x, s, t)  \
-  a += x + t + (~d & c);                \
-  a += d & b;                           \
+#define MD5_STEP2(a, b, c, d, x, s, t) \
+  a += x + t + (~d & c);               \
+  a += d & b;                          \
   a = std::rotl(a, s) + b;
-#define MD5_STEP3(a, b, c, d, x, s, t)  \
-  a += x + t + (b ^ c ^ d);             \
+#define MD5_STEP3(a, b, c, d, x, s, t) \
+  a += x + t + (b ^ c ^ d);            \
   a = std::rotl(a, s) + b;
-#define MD5_STEP4(a, b, c, d, x, s, t)  \
-  a += x + t + (c ^ (b | ~d));          \
+#define MD5_STEP4(a, b, c, d, x, s, t) \
+  a += x + t + (c ^ (b | ~d));         \
   a = std::rotl(a, s) + b;
 
 // Processes `blocks` whole 64-byte blocks read straight from `p`.
 void Transform(uint32_t state[4], const uint8_t* p, size_t blocks) {
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
   for (; blocks != 0; --blocks, p += 64) {
-    const uint32_t x0 = Load32(p), x1 = Load32(p + 4), x2 = Load32(p + 8),
-                   x3 = Load32(p + 12), x4 = Load32(p + 16), x5 = Load32(p + 20),
-                   x6 = Load32(p + 24), x7 = Load32(p + 28), x8 = Load32(p + 32),
-                   x9 = Load32(p + 36), x10 = Load32(p + 40), x11 = Load32(p + 44),
-                   x12 = Load32(p + 48), x13 = Load32(p + 52), x14 = Load32(p + 56),
-                   x15 = Load32(p + 60);
+    const uint32_t x0 = Load32(p), x1 = Load32(p + 4), x2 = Load32(p + 8), x3 = Load32(p + 12),
+                   x4 = Load32(p + 16), x5 = Load32(p + 20), x6 = Load32(p + 24), x7 = Load32(p + 28),
+                   x8 = Load32(p + 32), x9 = Load32(p + 36), x10 = Load32(p + 40), x11 = Load32(p + 44),
+                   x12 = Load32(p + 48), x13 = Load32(p + 52), x14 = Load32(p + 56), x15 = Load32(p + 60);
     const uint32_t aa = a, bb = b, cc = c, dd = d;
 
     MD5_STEP1(a, b, c, d, x0, 7, 0xd76aa478u)

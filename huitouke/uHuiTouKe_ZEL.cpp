@@ -36,14 +36,14 @@ struct FieldSpec {
 };
 
 constexpr FieldSpec kCardInfoFields[] = {
-    {"member_id", TFieldType::ftString, 8},       {"realname", TFieldType::ftString, 12},
-    {"username", TFieldType::ftString, 12},       {"password", TFieldType::ftString, 12},
-    {"mobile", TFieldType::ftString, 20},         {"email", TFieldType::ftString, 36},
-    {"gender", TFieldType::ftString, 2},          {"birthday", TFieldType::ftString, 24},
-    {"reg_date", TFieldType::ftString, 24},       {"tel", TFieldType::ftString, 20},
-    {"card_no", TFieldType::ftString, 20},        {"user_balance", TFieldType::ftFloat, 0},
-    {"user_point", TFieldType::ftString, 32},     {"user_status", TFieldType::ftString, 8},
-    {"memberType", TFieldType::ftString, 8},      {"MemberTypeName", TFieldType::ftString, 16},
+    {"member_id", TFieldType::ftString, 8},   {"realname", TFieldType::ftString, 12},
+    {"username", TFieldType::ftString, 12},   {"password", TFieldType::ftString, 12},
+    {"mobile", TFieldType::ftString, 20},     {"email", TFieldType::ftString, 36},
+    {"gender", TFieldType::ftString, 2},      {"birthday", TFieldType::ftString, 24},
+    {"reg_date", TFieldType::ftString, 24},   {"tel", TFieldType::ftString, 20},
+    {"card_no", TFieldType::ftString, 20},    {"user_balance", TFieldType::ftFloat, 0},
+    {"user_point", TFieldType::ftString, 32}, {"user_status", TFieldType::ftString, 8},
+    {"memberType", TFieldType::ftString, 8},  {"MemberTypeName", TFieldType::ftString, 16},
 };
 
 constexpr FieldSpec kStoredConsumeFields[] = {
@@ -93,7 +93,8 @@ std::string GenderText(const TvxJSONbase& value) {
 const TvxJSONobject* PresentMember(TvxJSONbase* value) {
   if (value == nullptr) return nullptr;
   switch (value->SelfType()) {
-    case jsNull: return nullptr;
+    case jsNull:
+      return nullptr;
     case jsObject:
     case jsList:
       if (value->GetCount() == 0) return nullptr;
@@ -101,7 +102,8 @@ const TvxJSONobject* PresentMember(TvxJSONbase* value) {
     case jsString:
       if (static_cast<const TvxJSONstring*>(value)->Value().empty()) return nullptr;
       break;
-    default: break;
+    default:
+      break;
   }
   return &JsonObject(*value, u"member");
 }
@@ -134,21 +136,23 @@ void FillCardFields(TClientDataSet& table, const TvxJSONobject& card, bool cardP
   table.FieldByName("memberType")->SetAsString(quorl::FloatToStr(rank));
   CopyText(table, card, "MemberTypeName", u"user_rank_name");
   if (cardPassword) {
-    const std::string password =
-        JsonText(*RequireMember(card, u"user_password"), u"user_password");
+    const std::string password = JsonText(*RequireMember(card, u"user_password"), u"user_password");
     table.FieldByName("password")->SetAsString(PasswordDigest(password));
   }
 }
 
 // One record of a "view_invoice" page, stored as one row.
-void AppendStoredConsumeRow(TClientDataSet& table, const TvxJSONobject& record,
-                            TQuorlClientDataSet* users) {
+void AppendStoredConsumeRow(TClientDataSet& table, const TvxJSONobject& record, TQuorlClientDataSet* users) {
   table.Append();
   static constexpr std::pair<const char*, const char16_t*> kTextMembers[] = {
-      {"card_no", u"card_no"},       {"type", u"type"},
-      {"saving_add", u"saving_add"}, {"saving_sub", u"saving_sub"},
-      {"saving_reward", u"saving_reward"}, {"point_add", u"point_add"},
-      {"point_sub", u"point_sub"},   {"bank_amount", u"bank_amount"},
+      {"card_no", u"card_no"},
+      {"type", u"type"},
+      {"saving_add", u"saving_add"},
+      {"saving_sub", u"saving_sub"},
+      {"saving_reward", u"saving_reward"},
+      {"point_add", u"point_add"},
+      {"point_sub", u"point_sub"},
+      {"bank_amount", u"bank_amount"},
   };
   for (const auto& [field, member] : kTextMembers) CopyText(table, record, field, member);
 
@@ -165,8 +169,7 @@ void AppendStoredConsumeRow(TClientDataSet& table, const TvxJSONobject& record,
 
   const std::string empNo = JsonText(*RequireMember(record, u"emp_no"), u"emp_no");
   table.FieldByName("UserCode")->SetAsString(empNo);
-  if (users == nullptr || users->FindField("UserCode") == nullptr ||
-      users->FindField("CNAME") == nullptr)
+  if (users == nullptr || users->FindField("UserCode") == nullptr || users->FindField("CNAME") == nullptr)
     throw EDatabaseError("the users dataset lacks the field UserCode or CNAME");
   std::string name;
   if (users->Locate("UserCode", Variant(empNo))) name = users->FieldByName("CNAME")->AsString();
@@ -289,12 +292,12 @@ Variant THuiTouKe_ZEL::GetStoredConsumeData(const std::string& CardNo, const std
       const std::string key = _MemberPassWordKey_ZEL;
       const std::string pageText = std::to_string(page);
       const std::string t = quorl::PlatformTimeStamp();
-      const std::string sign = quorl::SignPlatformRequest(
-          merchantId_ + CardNo + Type + SDate + EDate + pageText + t, key);
+      const std::string sign =
+          quorl::SignPlatformRequest(merchantId_ + CardNo + Type + SDate + EDate + pageText + t, key);
       // Unencoded, as signed; the transport escapes bytes a URL cannot carry.
       const std::string url = _MemberSysSoapURL_ZEL + "view_invoice" + "?sbs_id=" + merchantId_ +
-                              "&card_no=" + CardNo + "&type=" + Type + "&sdate=" + SDate +
-                              "&edate=" + EDate + "&page=" + pageText + "&t=" + t + "&sign=" + sign;
+                              "&card_no=" + CardNo + "&type=" + Type + "&sdate=" + SDate + "&edate=" + EDate +
+                              "&page=" + pageText + "&t=" + t + "&sign=" + sign;
       const std::string body = http_->Get(url);
       const quorl::htk::PlatformAnswer answer = quorl::htk::ParsePlatformAnswer(body, "view_invoice");
       if (page == 1) {

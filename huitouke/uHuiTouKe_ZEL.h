@@ -22,8 +22,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/Variant.h"
 #include "core/PackageExport.h"
+#include "platform/Variant.h"
 
 class TIdHTTP;
 class TQuorlClientDataSet;
@@ -81,9 +81,8 @@ class QUORL_PACKAGE_API THuiTouKe_ZEL {
   // near would block the till for hours and fill memory. A card that truly
   // has more movements must be queried over shorter periods.
   static constexpr int kMaxStoredConsumeRecords = 100000;
-  Variant GetStoredConsumeData(const std::string& CardNo, const std::string& Type,
-                               const std::string& SDate, const std::string& EDate,
-                               TQuorlClientDataSet* Users);
+  Variant GetStoredConsumeData(const std::string& CardNo, const std::string& Type, const std::string& SDate,
+                               const std::string& EDate, TQuorlClientDataSet* Users);
 
   // The identifiers taken from _MemberCommercial_ZEL at construction.
   const std::string& MerchantId() const { return merchantId_; }

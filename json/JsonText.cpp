@@ -1,4 +1,6 @@
 // Byte-level helpers of uVxJSON: UTF-8 text into arena strings and number reading.
+#include <locale.h>
+
 #include <cerrno>
 #include <cfloat>
 #include <clocale>
@@ -6,7 +8,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 
 #include "json/JsonInternal.h"
 #include "platform/FloatText.h"
@@ -74,8 +75,8 @@ bool ParseJsonNumber(const char* begin, const char* end, long double& out) {
   bool negative = false;
   if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   uint64_t mantissa = 0;
-  int digits = 0;          // significant digits taken into the mantissa
-  bool inexact = false;    // a non-zero digit did not fit the mantissa
+  int digits = 0;        // significant digits taken into the mantissa
+  bool inexact = false;  // a non-zero digit did not fit the mantissa
   bool nonZero = false;
   int64_t exponent = 0;
   for (; p < end && IsDigit(*p); ++p) {

@@ -40,8 +40,8 @@ bool JsonTreeEqual(const TvxJSONbase* a, const TvxJSONbase* b, NumberMatch numbe
     if (shape != JsonAccess::Shape(y)) return false;
     switch (shape) {
       case JsonShape::Number:
-        if (!SameNumber(static_cast<const TvxJSONnumber*>(x)->Value(), static_cast<const TvxJSONnumber*>(y)->Value(),
-                        numbers))
+        if (!SameNumber(static_cast<const TvxJSONnumber*>(x)->Value(),
+                        static_cast<const TvxJSONnumber*>(y)->Value(), numbers))
           return false;
         break;
       case JsonShape::String:

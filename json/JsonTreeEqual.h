@@ -8,7 +8,7 @@
 namespace quorl {
 
 enum class NumberMatch {
-  Exact,          // numbers must hold the same long double
+  Exact,  // numbers must hold the same long double
   // Numbers must agree to 15 significant digits, as a number and the reading
   // of its generated text do: the same 15-digit text, or a difference within
   // the rounding of one (relative 1e-14, plus the smallest subnormal).

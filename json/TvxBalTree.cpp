@@ -37,9 +37,7 @@ void TvxBalTree::split(TvxBalNode*& t) {
   }
 }
 
-bool TvxBalTree::Insert(std::u16string_view name, int32_t index) {
-  return InsertAt(root_, name, index);
-}
+bool TvxBalTree::Insert(std::u16string_view name, int32_t index) { return InsertAt(root_, name, index); }
 
 bool TvxBalTree::InsertAt(TvxBalNode*& t, std::u16string_view name, int32_t index) {
   if (t == sentinel_) {

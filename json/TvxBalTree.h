@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "json/NodeArena.h"
 #include "core/PackageExport.h"
+#include "json/NodeArena.h"
 
 struct TvxBalNode {
   TvxBalNode* left;
@@ -73,8 +73,8 @@ class QUORL_PACKAGE_API TvxBalTree {
   TvxBalNode* NewNode(std::u16string_view name, int32_t index);
   void FreeNode(TvxBalNode* node);
 
-  TvxBalNode* match_;   // scratch of Delete: the node holding the name
-  TvxBalNode* last_;    // scratch of Delete: the bottom node of the search path
+  TvxBalNode* match_;  // scratch of Delete: the node holding the name
+  TvxBalNode* last_;   // scratch of Delete: the bottom node of the search path
   TvxBalNode* sentinel_;
   TvxBalNode* root_;
   TvxBalNode sentinelNode_;

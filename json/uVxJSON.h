@@ -36,9 +36,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/PackageExport.h"
 #include "json/NodeArena.h"
 #include "json/TvxBalTree.h"
-#include "core/PackageExport.h"
 #include "platform/CodePage.h"
 #include "platform/Variant.h"
 

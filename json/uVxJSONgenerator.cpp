@@ -11,8 +11,8 @@
 #include <ostream>
 
 #include "json/JsonInternal.h"
-#include "platform/FloatText.h"
 #include "platform/Exception.h"
+#include "platform/FloatText.h"
 
 using quorl::JsonAccess;
 using quorl::JsonShape;

@@ -6,14 +6,15 @@
 // after which the closing bracket is still required. Errors that abort the
 // whole parse (a bad \u escape, an out-of-range number, too deep nesting) set
 // `fatal_` instead of throwing; the outcome is the same, none.
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <istream>
-#include <climits>
-#include <cstdint>
 #include <memory>
-#include <sys/stat.h>
 
 #include "json/JsonInternal.h"
 #include "platform/Exception.h"
@@ -42,8 +43,8 @@ inline const char* FindQuoteOrBackslash(const char* p, const char* end) {
   const __m128i backslash = _mm_set1_epi8('\\');
   while (end - p >= 16) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int mask = _mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)));
+    const int mask =
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)));
     if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
     p += 16;
   }
@@ -273,11 +274,21 @@ bool Parser::Unescape(const char* raw, const char* rawEnd) {
       case '\\':
         scratch_.push_back(c);
         break;
-      case 'b': scratch_.push_back('\x08'); break;
-      case 'f': scratch_.push_back('\x0C'); break;
-      case 'n': scratch_.push_back('\x0A'); break;
-      case 'r': scratch_.push_back('\x0D'); break;
-      case 't': scratch_.push_back('\x09'); break;
+      case 'b':
+        scratch_.push_back('\x08');
+        break;
+      case 'f':
+        scratch_.push_back('\x0C');
+        break;
+      case 'n':
+        scratch_.push_back('\x0A');
+        break;
+      case 'r':
+        scratch_.push_back('\x0D');
+        break;
+      case 't':
+        scratch_.push_back('\x09');
+        break;
       case 'u': {
         // Up to four hex digits, fewer when the raw text ends sooner; none at
         // all, or anything that is not a hex digit, aborts the parse.
@@ -387,8 +398,8 @@ TvxJSONbase* TvxJSON::ParseText(std::string_view text) {
   if (text.empty()) return nullptr;
   const char* p = text.data();
   const char* const end = p + text.size();
-  if (text.size() >= 3 && static_cast<unsigned char>(p[0]) == 0xEF && static_cast<unsigned char>(p[1]) == 0xBB &&
-      static_cast<unsigned char>(p[2]) == 0xBF) {
+  if (text.size() >= 3 && static_cast<unsigned char>(p[0]) == 0xEF &&
+      static_cast<unsigned char>(p[1]) == 0xBB && static_cast<unsigned char>(p[2]) == 0xBF) {
     p += 3;
     if (p == end) return nullptr;
   }

@@ -1,7 +1,7 @@
 // The value classes of uVxJSON: scalars, pairs, lists, objects.
 #include <algorithm>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -57,7 +57,8 @@ inline bool OwnsOthers(const TvxJSONbase* v) {
     return JsonAccess::IsContainer(value) &&
            !JsonAccess::Children(static_cast<const TvxJSONcustomlist*>(value)).empty();
   }
-  return JsonAccess::IsContainer(v) && !JsonAccess::Children(static_cast<const TvxJSONcustomlist*>(v)).empty();
+  return JsonAccess::IsContainer(v) &&
+         !JsonAccess::Children(static_cast<const TvxJSONcustomlist*>(v)).empty();
 }
 
 [[noreturn]] void InvalidCast() { throw EInvalidCast("Invalid class typecast"); }
@@ -308,8 +309,7 @@ int32_t TvxJSONlist::Add(const AnsiString& value) {
 
 // TvxJSONobject
 
-TvxJSONobject::TvxJSONobject(bool useIndex)
-    : TvxJSONcustomlist(JsonShape::Object), useIndex_(useIndex) {}
+TvxJSONobject::TvxJSONobject(bool useIndex) : TvxJSONcustomlist(JsonShape::Object), useIndex_(useIndex) {}
 
 TvxJSONobject* TvxJSONobject::Generate(bool useIndex) { return new TvxJSONobject(useIndex); }
 
@@ -399,9 +399,7 @@ TvxJSONbase* TvxJSONobject::ForEachElement(int32_t index, AnsiString& elName) co
 }
 
 int32_t TvxJSONobject::getInt(int32_t index) const { return quorl::NumberToInt(GetFieldByIndex(index)); }
-double TvxJSONobject::getDouble(int32_t index) const {
-  return quorl::NumberToDouble(GetFieldByIndex(index));
-}
+double TvxJSONobject::getDouble(int32_t index) const { return quorl::NumberToDouble(GetFieldByIndex(index)); }
 AnsiString TvxJSONobject::getString(int32_t index) const {
   const TvxJSONstring* s = quorl::StringOf(GetFieldByIndex(index));
   return s ? quorl::Utf16ToGbk(s->Value()) : AnsiString();

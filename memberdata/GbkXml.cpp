@@ -63,8 +63,7 @@ pugi::xml_node LoadGbkXml(pugi::xml_document& document, const std::string& gbkTe
   }
   const pugi::xml_node root = document.document_element();
   for (pugi::xml_node n = root.next_sibling(); n; n = n.next_sibling())
-    if (n.type() == pugi::node_element)
-      throw EXMLDocError("XML parse error: more than one document element");
+    if (n.type() == pugi::node_element) throw EXMLDocError("XML parse error: more than one document element");
   CheckWellFormedXml(gbkText);
   return root;
 }

@@ -127,8 +127,7 @@ std::string SerializeGbk(const pugi::xml_document& document) {
 
 // Writes a temporary file beside the target and renames it over the target,
 // so the print application never reads a half-written document.
-void ReplaceFileAtomically(const std::string& folder, const std::string& path,
-                           const std::string& bytes) {
+void ReplaceFileAtomically(const std::string& folder, const std::string& path, const std::string& bytes) {
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     throw EFOpenError("Cannot create file \"" + path + "\": the print folder \"" + folder +

@@ -106,8 +106,8 @@ class Scanner {
     size_t t = p + 2;
     while (t < s_.size() && !IsSpace(s_[t]) && s_[t] != '?') ++t;
     const std::string_view target = s_.substr(p + 2, t - p - 2);
-    const bool reserved = target.size() == 3 && (target[0] | 0x20) == 'x' &&
-                          (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l';
+    const bool reserved = target.size() == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' &&
+                          (target[2] | 0x20) == 'l';
     if (reserved && !atStart) Fail("Misplaced XML declaration", p);
     return SkipPast(p + 2, "?>", "Unterminated processing instruction", p);
   }
@@ -240,9 +240,8 @@ class Scanner {
       }
       return;
     }
-    std::sort(names_.begin(), names_.end(), [](std::string_view x, std::string_view y) {
-      return x != y ? x < y : x.data() < y.data();
-    });
+    std::sort(names_.begin(), names_.end(),
+              [](std::string_view x, std::string_view y) { return x != y ? x < y : x.data() < y.data(); });
     for (size_t a = 1; a < n; ++a)
       if (names_[a] == names_[a - 1]) FailDuplicate(names_[a]);
   }

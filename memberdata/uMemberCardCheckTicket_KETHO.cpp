@@ -89,52 +89,28 @@ std::u16string TXMLDataitemType::Get_iEntryNumber() { return GetAttribute(u"iEnt
 std::u16string TXMLDataitemType::Get_SImageType() { return GetAttribute(u"sImageType"); }
 std::u16string TXMLDataitemType::Get_Base64Image() { return GetAttribute(u"Base64Image"); }
 
-void TXMLDataitemType::Set_MemberID(const std::u16string& Value) {
-  SetAttribute(u"memberID", Value);
-}
-void TXMLDataitemType::Set_MemberNum(const std::u16string& Value) {
-  SetAttribute(u"memberNum", Value);
-}
-void TXMLDataitemType::Set_MemberValid(const std::u16string& Value) {
-  SetAttribute(u"memberValid", Value);
-}
-void TXMLDataitemType::Set_MemberName(const std::u16string& Value) {
-  SetAttribute(u"memberName", Value);
-}
-void TXMLDataitemType::Set_MemberType(const std::u16string& Value) {
-  SetAttribute(u"memberType", Value);
-}
+void TXMLDataitemType::Set_MemberID(const std::u16string& Value) { SetAttribute(u"memberID", Value); }
+void TXMLDataitemType::Set_MemberNum(const std::u16string& Value) { SetAttribute(u"memberNum", Value); }
+void TXMLDataitemType::Set_MemberValid(const std::u16string& Value) { SetAttribute(u"memberValid", Value); }
+void TXMLDataitemType::Set_MemberName(const std::u16string& Value) { SetAttribute(u"memberName", Value); }
+void TXMLDataitemType::Set_MemberType(const std::u16string& Value) { SetAttribute(u"memberType", Value); }
 void TXMLDataitemType::Set_CertificateType(const std::u16string& Value) {
   SetAttribute(u"certificateType", Value);
 }
 void TXMLDataitemType::Set_CertificateNum(const std::u16string& Value) {
   SetAttribute(u"certificateNum", Value);
 }
-void TXMLDataitemType::Set_PhoneNum(const std::u16string& Value) {
-  SetAttribute(u"phoneNum", Value);
-}
-void TXMLDataitemType::Set_MobileNum(const std::u16string& Value) {
-  SetAttribute(u"mobileNum", Value);
-}
-void TXMLDataitemType::Set_SAddress(const std::u16string& Value) {
-  SetAttribute(u"sAddress", Value);
-}
+void TXMLDataitemType::Set_PhoneNum(const std::u16string& Value) { SetAttribute(u"phoneNum", Value); }
+void TXMLDataitemType::Set_MobileNum(const std::u16string& Value) { SetAttribute(u"mobileNum", Value); }
+void TXMLDataitemType::Set_SAddress(const std::u16string& Value) { SetAttribute(u"sAddress", Value); }
 void TXMLDataitemType::Set_SEmail(const std::u16string& Value) { SetAttribute(u"sEmail", Value); }
 void TXMLDataitemType::Set_memberBalance(const std::u16string& Value) {
   SetAttribute(u"memberBalance", Value);
 }
-void TXMLDataitemType::Set_SurplusCount(const std::u16string& Value) {
-  SetAttribute(u"surplusCount", Value);
-}
-void TXMLDataitemType::Set_iEntryNumber(const std::u16string& Value) {
-  SetAttribute(u"iEntryNumber", Value);
-}
-void TXMLDataitemType::Set_SImageType(const std::u16string& Value) {
-  SetAttribute(u"sImageType", Value);
-}
-void TXMLDataitemType::Set_Base64Image(const std::u16string& Value) {
-  SetAttribute(u"Base64Image", Value);
-}
+void TXMLDataitemType::Set_SurplusCount(const std::u16string& Value) { SetAttribute(u"surplusCount", Value); }
+void TXMLDataitemType::Set_iEntryNumber(const std::u16string& Value) { SetAttribute(u"iEntryNumber", Value); }
+void TXMLDataitemType::Set_SImageType(const std::u16string& Value) { SetAttribute(u"sImageType", Value); }
+void TXMLDataitemType::Set_Base64Image(const std::u16string& Value) { SetAttribute(u"Base64Image", Value); }
 
 void* TXMLBookType::GetInterface(const TGUID& iid) {
   if (iid == IXMLBookType::IID) return static_cast<IXMLBookType*>(this);
@@ -149,20 +125,13 @@ std::u16string TXMLBookType::Get_Date_check() { return ChildNodes(u"date_check")
 void TXMLBookType::Set_Activity_name(const std::u16string& Value) {
   ChildNodes(u"activity_name")->SetText(Value);
 }
-void TXMLBookType::Set_Date_start(const std::u16string& Value) {
-  ChildNodes(u"date_start")->SetText(Value);
-}
-void TXMLBookType::Set_Status(const std::u16string& Value) {
-  ChildNodes(u"status")->SetText(Value);
-}
-void TXMLBookType::Set_Date_check(const std::u16string& Value) {
-  ChildNodes(u"date_check")->SetText(Value);
-}
+void TXMLBookType::Set_Date_start(const std::u16string& Value) { ChildNodes(u"date_start")->SetText(Value); }
+void TXMLBookType::Set_Status(const std::u16string& Value) { ChildNodes(u"status")->SetText(Value); }
+void TXMLBookType::Set_Date_check(const std::u16string& Value) { ChildNodes(u"date_check")->SetText(Value); }
 
 quorl::IntfPtr<IXMLDataType> Getdata(const quorl::IntfPtr<IXMLDocument>& Doc) {
   if (!Doc) throw EXMLDocError("No XML document given");
-  return quorl::As<IXMLDataType>(
-      Doc->GetDocBinding(kDataTag, &quorl::NodeClassOf<TXMLDataType>).get());
+  return quorl::As<IXMLDataType>(Doc->GetDocBinding(kDataTag, &quorl::NodeClassOf<TXMLDataType>).get());
 }
 
 quorl::IntfPtr<IXMLDataType> Loaddata(const std::u16string& FileName) {

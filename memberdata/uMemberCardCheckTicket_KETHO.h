@@ -21,8 +21,8 @@
 
 #include <string>
 
-#include "platform/XmlNode.h"
 #include "core/PackageExport.h"
+#include "platform/XmlNode.h"
 
 struct IXMLDataitemType;
 struct IXMLBookType;
@@ -85,9 +85,7 @@ struct QUORL_PACKAGE_API IXMLBookType : virtual IXMLNode {
 class QUORL_PACKAGE_API TXMLDataType : public TXMLNode, public IXMLDataType {
  public:
   TXMLDataType();
-  HRESULT QueryInterface(const TGUID& iid, void** obj) override {
-    return TXMLNode::QueryInterface(iid, obj);
-  }
+  HRESULT QueryInterface(const TGUID& iid, void** obj) override { return TXMLNode::QueryInterface(iid, obj); }
   int32_t AddRef() override { return TXMLNode::AddRef(); }
   int32_t Release() override { return TXMLNode::Release(); }
 
@@ -100,9 +98,7 @@ class QUORL_PACKAGE_API TXMLDataType : public TXMLNode, public IXMLDataType {
 
 class QUORL_PACKAGE_API TXMLDataitemType : public TXMLNode, public IXMLDataitemType {
  public:
-  HRESULT QueryInterface(const TGUID& iid, void** obj) override {
-    return TXMLNode::QueryInterface(iid, obj);
-  }
+  HRESULT QueryInterface(const TGUID& iid, void** obj) override { return TXMLNode::QueryInterface(iid, obj); }
   int32_t AddRef() override { return TXMLNode::AddRef(); }
   int32_t Release() override { return TXMLNode::Release(); }
 
@@ -145,9 +141,7 @@ class QUORL_PACKAGE_API TXMLDataitemType : public TXMLNode, public IXMLDataitemT
 
 class QUORL_PACKAGE_API TXMLBookType : public TXMLNode, public IXMLBookType {
  public:
-  HRESULT QueryInterface(const TGUID& iid, void** obj) override {
-    return TXMLNode::QueryInterface(iid, obj);
-  }
+  HRESULT QueryInterface(const TGUID& iid, void** obj) override { return TXMLNode::QueryInterface(iid, obj); }
   int32_t AddRef() override { return TXMLNode::AddRef(); }
   int32_t Release() override { return TXMLNode::Release(); }
 

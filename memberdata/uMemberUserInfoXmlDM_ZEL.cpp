@@ -45,11 +45,10 @@ enum Slot : int {
 };
 
 constexpr const char* kAttributeNames[kSlotCount] = {
-    "memberID",       "memberNum",     "memberValid",  "memberName",      "memberType",
-    "memberTypeName", "cardType",      "cardTypeName", "certificateType", "certificateNum",
-    "phoneNum",       "mobileNum",     "sAddress",     "sEmail",          "cardstatus",
-    "memberBalance",  "isfeesmember",  "Points",       "memberGroupcode", "PayPassword",
-    "IsOneCard",      "ConsumePoints", "ConsumeMoney"};
+    "memberID",        "memberNum",    "memberValid",     "memberName",     "memberType",   "memberTypeName",
+    "cardType",        "cardTypeName", "certificateType", "certificateNum", "phoneNum",     "mobileNum",
+    "sAddress",        "sEmail",       "cardstatus",      "memberBalance",  "isfeesmember", "Points",
+    "memberGroupcode", "PayPassword",  "IsOneCard",       "ConsumePoints",  "ConsumeMoney"};
 
 // Attribute names are short: an inline comparison beats a call per name.
 bool SameName(const char* a, const char* b) {
@@ -85,9 +84,7 @@ bool IsInt32Text(const std::string& text) {
   return true;
 }
 
-std::string MemberIdOf(std::string text) {
-  return IsInt32Text(text) ? std::move(text) : std::string("-1");
-}
+std::string MemberIdOf(std::string text) { return IsInt32Text(text) ? std::move(text) : std::string("-1"); }
 
 }  // namespace
 
@@ -155,8 +152,7 @@ void TMemberUserInfoXmlDM_ZEL::RefreshList() {
 TMemberUserInfoRecord_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromDataItemNode() {
   const char* values[kSlotCount] = {};
   int position = 0;
-  for (pugi::xml_attribute a = CurrentNode.first_attribute(); a;
-       a = a.next_attribute(), ++position) {
+  for (pugi::xml_attribute a = CurrentNode.first_attribute(); a; a = a.next_attribute(), ++position) {
     if (static_cast<size_t>(position) >= attributeSlotHint_.size()) {
       // Bounded by the largest item seen; a hostile item with many
       // attributes costs one byte per attribute, like its own markup.

@@ -43,13 +43,10 @@ struct NoCaseEqual {
 
 [[noreturn]] void DatabaseError(std::string message) { throw EDatabaseError(std::move(message)); }
 
-[[noreturn]] void Corrupt(const std::string& reason) {
-  DatabaseError("Corrupt dataset packet: " + reason);
-}
+[[noreturn]] void Corrupt(const std::string& reason) { DatabaseError("Corrupt dataset packet: " + reason); }
 
 bool SameDef(const TFieldDef& a, const TFieldDef& b) {
-  return a.Name == b.Name && a.DataType == b.DataType && a.Size == b.Size &&
-         a.Required == b.Required;
+  return a.Name == b.Name && a.DataType == b.DataType && a.Size == b.Size && a.Required == b.Required;
 }
 
 // Text fields keep at most Size bytes, cut even inside a two-byte character:
@@ -63,24 +60,33 @@ std::string CutText(std::string s, int size) {
 Cell ToCell(const TFieldDef& def, const Variant& v) {
   if (v.IsClearOrNull()) return Cell{};
   switch (def.DataType) {
-    case TFieldType::ftString: return CutText(v.AsString(), def.Size);
-    case TFieldType::ftInteger: return v.AsInteger();
-    case TFieldType::ftFloat: return v.AsDouble();
-    case TFieldType::ftDateTime: return v.AsDateTime();
-    case TFieldType::ftBoolean: return v.AsBoolean();
+    case TFieldType::ftString:
+      return CutText(v.AsString(), def.Size);
+    case TFieldType::ftInteger:
+      return v.AsInteger();
+    case TFieldType::ftFloat:
+      return v.AsDouble();
+    case TFieldType::ftDateTime:
+      return v.AsDateTime();
+    case TFieldType::ftBoolean:
+      return v.AsBoolean();
   }
   return Cell{};
 }
 
 Variant FromCell(const TFieldDef& def, const Cell& c) {
   switch (c.index()) {
-    case 1: return Variant(std::get<std::string>(c));
-    case 2: return Variant(std::get<int32_t>(c));
+    case 1:
+      return Variant(std::get<std::string>(c));
+    case 2:
+      return Variant(std::get<int32_t>(c));
     case 3:
       return def.DataType == TFieldType::ftDateTime ? Variant::FromDateTime(std::get<double>(c))
                                                     : Variant(std::get<double>(c));
-    case 4: return Variant(std::get<bool>(c));
-    default: return Variant::Null();
+    case 4:
+      return Variant(std::get<bool>(c));
+    default:
+      return Variant::Null();
   }
 }
 
@@ -185,10 +191,17 @@ std::string SerializePacket(const std::vector<TFieldDef>& defs, const std::vecto
           w.Bytes(s);
           break;
         }
-        case 2: w.U32(static_cast<uint32_t>(std::get<int32_t>(c))); break;
-        case 3: w.F64(std::get<double>(c)); break;
-        case 4: w.U8(std::get<bool>(c) ? 1 : 0); break;
-        default: break;
+        case 2:
+          w.U32(static_cast<uint32_t>(std::get<int32_t>(c)));
+          break;
+        case 3:
+          w.F64(std::get<double>(c));
+          break;
+        case 4:
+          w.U8(std::get<bool>(c) ? 1 : 0);
+          break;
+        default:
+          break;
       }
     }
   }
@@ -223,8 +236,7 @@ void ParsePacket(std::string_view bytes, std::vector<TFieldDef>& defs, std::vect
     d.DataType = static_cast<TFieldType>(type);
     d.Required = (flags & kFlagRequired) != 0;
     const bool text = d.DataType == TFieldType::ftString;
-    if (text ? (size == 0 || size > static_cast<uint32_t>(std::numeric_limits<int>::max()))
-             : size != 0) {
+    if (text ? (size == 0 || size > static_cast<uint32_t>(std::numeric_limits<int>::max())) : size != 0) {
       Corrupt("invalid size " + std::to_string(size) + " of field " + QuotedName(d.Name));
     }
     d.Size = static_cast<int>(size);
@@ -237,8 +249,7 @@ void ParsePacket(std::string_view bytes, std::vector<TFieldDef>& defs, std::vect
   rows.reserve(rowCount);
   for (uint32_t n = 0; n < rowCount; ++n) {
     const std::string_view bitmap = r.Bytes(bitmapBytes, "row null flags");
-    if (defs.size() % 8 != 0 &&
-        (static_cast<uint8_t>(bitmap.back()) >> (defs.size() % 8)) != 0) {
+    if (defs.size() % 8 != 0 && (static_cast<uint8_t>(bitmap.back()) >> (defs.size() % 8)) != 0) {
       Corrupt("unused null flags set in row " + std::to_string(n + 1));
     }
     Row row(defs.size());
@@ -254,9 +265,13 @@ void ParsePacket(std::string_view bytes, std::vector<TFieldDef>& defs, std::vect
           row[i] = std::string(r.Bytes(len, "text"));
           break;
         }
-        case TFieldType::ftInteger: row[i] = static_cast<int32_t>(r.U32("integer")); break;
+        case TFieldType::ftInteger:
+          row[i] = static_cast<int32_t>(r.U32("integer"));
+          break;
         case TFieldType::ftFloat:
-        case TFieldType::ftDateTime: row[i] = r.F64("number"); break;
+        case TFieldType::ftDateTime:
+          row[i] = r.F64("number");
+          break;
         case TFieldType::ftBoolean: {
           const uint8_t b = r.U8("boolean");
           if (b > 1) Corrupt("invalid boolean in row " + std::to_string(n + 1));
@@ -359,8 +374,7 @@ struct TClientDataSet::Impl {
   // pointers taken from FieldByName survive reloading a packet of the same shape.
   template <typename MakeField>
   void InstallFields(std::vector<TFieldDef> newDefs, MakeField make) {
-    if (defs.size() == newDefs.size() &&
-        std::equal(newDefs.begin(), newDefs.end(), defs.begin(), SameDef)) {
+    if (defs.size() == newDefs.size() && std::equal(newDefs.begin(), newDefs.end(), defs.begin(), SameDef)) {
       return;
     }
     fields.clear();
@@ -512,9 +526,7 @@ bool TClientDataSet::Bof() const { return impl_->state == State::Inactive || imp
 
 int TClientDataSet::RecordCount() const { return static_cast<int>(impl_->rows.size()); }
 
-int TClientDataSet::RecNo() const {
-  return impl_->rows.empty() ? 0 : impl_->cursor + 1;
-}
+int TClientDataSet::RecNo() const { return impl_->rows.empty() ? 0 : impl_->cursor + 1; }
 
 int TClientDataSet::FieldCount() const { return static_cast<int>(impl_->fields.size()); }
 
@@ -554,9 +566,7 @@ bool TClientDataSet::Locate(std::string_view keyField, const Variant& value) {
         return c.index() == 1 && std::get<std::string>(c) == key;
       };
     } else if (type == TFieldType::ftBoolean) {
-      match = [key = value.AsBoolean()](const Cell& c) {
-        return c.index() == 4 && std::get<bool>(c) == key;
-      };
+      match = [key = value.AsBoolean()](const Cell& c) { return c.index() == 4 && std::get<bool>(c) == key; };
     } else {
       const double key = type == TFieldType::ftDateTime ? value.AsDateTime() : value.AsDouble();
       match = [key](const Cell& c) {
@@ -590,8 +600,7 @@ Variant TClientDataSet::Data() const {
 void TClientDataSet::SetData(const Variant& packet) {
   if (packet.IsClearOrNull()) DatabaseError("Missing data provider or data packet");
   if (packet.Type() != VarType::Packet) {
-    Corrupt(std::string("variant of type (") + Variant::TypeName(packet.Type()) +
-            ") holds no packet");
+    Corrupt(std::string("variant of type (") + Variant::TypeName(packet.Type()) + ") holds no packet");
   }
   const auto& bytes = packet.AsPacket();
   if (!bytes) DatabaseError("Missing data provider or data packet");
@@ -629,13 +638,17 @@ std::string TField::AsString() const {
   const Cell* c = owner_->impl_->CurrentCell(index_);
   if (!c) return std::string();
   switch (c->index()) {
-    case 0: return std::string();
-    case 1: return std::get<std::string>(*c);
-    case 2: return std::to_string(std::get<int32_t>(*c));
+    case 0:
+      return std::string();
+    case 1:
+      return std::get<std::string>(*c);
+    case 2:
+      return std::to_string(std::get<int32_t>(*c));
     case 3:
       return def_.DataType == TFieldType::ftDateTime ? quorl::DateTimeToStr(std::get<double>(*c))
-                                                      : quorl::FloatToStr(std::get<double>(*c));
-    default: return std::get<bool>(*c) ? "True" : "False";
+                                                     : quorl::FloatToStr(std::get<double>(*c));
+    default:
+      return std::get<bool>(*c) ? "True" : "False";
   }
 }
 
@@ -715,7 +728,8 @@ void TField::SetAsString(std::string_view v) {
         throw EConvertError(quoted + " is not a valid boolean value for field '" + def_.Name + "'");
       }
       break;
-    case TFieldType::ftString: break;
+    case TFieldType::ftString:
+      break;
   }
 }
 

@@ -126,7 +126,7 @@ class TClientDataSet {
   // put when none. EDatabaseError when the field does not exist.
   bool Locate(std::string_view keyField, const Variant& value);
 
-  Variant Data() const;                // packet of definitions and all stored rows
+  Variant Data() const;                 // packet of definitions and all stored rows
   void SetData(const Variant& packet);  // loads a packet (EDatabaseError when corrupt)
 
  private:

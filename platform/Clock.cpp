@@ -35,8 +35,8 @@ int64_t SystemClock::LocalSecondsSinceEpoch() {
 double SystemClock::Now() {
   struct timespec ts {};
   ::clock_gettime(CLOCK_REALTIME, &ts);
-  const double local = static_cast<double>(ts.tv_sec + LocalOffsetSeconds(ts.tv_sec)) +
-                       static_cast<double>(ts.tv_nsec) / 1e9;
+  const double local =
+      static_cast<double>(ts.tv_sec + LocalOffsetSeconds(ts.tv_sec)) + static_cast<double>(ts.tv_nsec) / 1e9;
   return kUnixEpochAsDateTime + local / kSecondsPerDay;
 }
 

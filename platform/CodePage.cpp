@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/Exception.h"
@@ -21,8 +21,7 @@ namespace quorl {
 namespace {
 
 // Native UTF-16 byte order, so iconv writes straight into a std::u16string.
-constexpr const char* kUtf16Native =
-    std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+constexpr const char* kUtf16Native = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 
 // glibc's "GBK" is code page 936 as the host has it, including 0x80 <-> U+20AC
 // (euro sign); "CP936" is the same table under another name on some systems.

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-using AnsiString = std::string;      // 8-bit text in the host code page
-using WideString = std::u16string;   // UTF-16 text
+using AnsiString = std::string;     // 8-bit text in the host code page
+using WideString = std::u16string;  // UTF-16 text
 using UnicodeString = std::u16string;
 
 namespace quorl {

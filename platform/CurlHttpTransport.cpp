@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "platform/Exception.h"
-#include "platform/Text.h"
 #include "platform/Http.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -75,7 +75,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     const size_t sp1 = line.find(' ');
     if (sp1 != std::string_view::npos) {
       const size_t sp2 = line.find(' ', sp1 + 1);
-      if (sp2 != std::string_view::npos) ex->response.reason = std::string(quorl::TrimView(line.substr(sp2 + 1)));
+      if (sp2 != std::string_view::npos)
+        ex->response.reason = std::string(quorl::TrimView(line.substr(sp2 + 1)));
     }
     return n;
   }
@@ -96,8 +97,8 @@ std::string EscapeUnsafeUrlBytes(const std::string& url) {
   out.reserve(url.size());
   for (char ch : url) {
     const auto c = static_cast<unsigned char>(ch);
-    const bool unsafe = c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' ||
-                        c == '\\' || c == '^' || c == '`' || c == '{' || c == '|' || c == '}';
+    const bool unsafe = c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' ||
+                        c == '`' || c == '{' || c == '|' || c == '}';
     if (unsafe) {
       out += '%';
       out += kHex[c >> 4];
@@ -182,16 +183,14 @@ HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &ex);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &ex);
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
-                   static_cast<curl_off_t>(kHttpMaxBodyBytes));
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kHttpMaxBodyBytes));
 
   if (request.method == "GET") {
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   } else {
     curl_easy_setopt(curl, CURLOPT_POST, 1L);
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
-                     static_cast<curl_off_t>(request.body.size()));
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
     if (request.method != "POST") curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
   }
 
@@ -202,8 +201,8 @@ HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
   if (ex.bodyTooLarge || rc == CURLE_FILESIZE_EXCEEDED) RaiseFailure(request.url, "answer too large");
   if (ex.headersTooLarge) RaiseFailure(request.url, "answer headers too large");
   if (ex.stalled)
-    RaiseFailure(request.url, "timed out: fewer than " + std::to_string(ex.stallLimit.bytes) +
-                                  " bytes in " + std::to_string(ex.stallLimit.seconds) + " seconds");
+    RaiseFailure(request.url, "timed out: fewer than " + std::to_string(ex.stallLimit.bytes) + " bytes in " +
+                                  std::to_string(ex.stallLimit.seconds) + " seconds");
   if (rc != CURLE_OK) RaiseFailure(request.url, curl_easy_strerror(rc));
 
   long status = 0;

@@ -17,21 +17,37 @@ class Exception : public std::exception {
 };
 
 // List index out of bounds (TList and the classes built on it).
-class EListError : public Exception { using Exception::Exception; };
+class EListError : public Exception {
+  using Exception::Exception;
+};
 // Invalid typecast: a value asked for as a kind it cannot be (variants, JSON getters).
-class EInvalidCast : public Exception { using Exception::Exception; };
+class EInvalidCast : public Exception {
+  using Exception::Exception;
+};
 // Interface not supported by an object asked for it.
-class EIntfCastError : public Exception { using Exception::Exception; };
+class EIntfCastError : public Exception {
+  using Exception::Exception;
+};
 // Text that does not convert to a number, date or Boolean.
-class EConvertError : public Exception { using Exception::Exception; };
+class EConvertError : public Exception {
+  using Exception::Exception;
+};
 // A variant that cannot be converted to the type asked for (Null to text, text to number...).
-class EVariantError : public EConvertError { using EConvertError::EConvertError; };
+class EVariantError : public EConvertError {
+  using EConvertError::EConvertError;
+};
 // Dataset errors: field not found, corrupt packet, operation on a closed dataset.
-class EDatabaseError : public Exception { using Exception::Exception; };
+class EDatabaseError : public Exception {
+  using Exception::Exception;
+};
 // A file that cannot be opened, read or written.
-class EFOpenError : public Exception { using Exception::Exception; };
+class EFOpenError : public Exception {
+  using Exception::Exception;
+};
 // Connection failures of the HTTP client: refused, unresolved, timed out.
-class EIdSocketError : public Exception { using Exception::Exception; };
+class EIdSocketError : public Exception {
+  using Exception::Exception;
+};
 // The HTTP server answered with an error status; the body is kept because a
 // SOAP fault travels inside an HTTP 500.
 class EIdHTTPProtocolException : public Exception {
@@ -57,6 +73,10 @@ class ERemotableException : public Exception {
   std::string faultCode_;
 };
 // An answer that is not what the protocol allows (not a SOAP envelope, ...).
-class ESOAPDomConvertError : public Exception { using Exception::Exception; };
+class ESOAPDomConvertError : public Exception {
+  using Exception::Exception;
+};
 // XML text that does not parse, or a document that breaks an expected shape.
-class EXMLDocError : public Exception { using Exception::Exception; };
+class EXMLDocError : public Exception {
+  using Exception::Exception;
+};

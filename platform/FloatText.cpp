@@ -138,12 +138,13 @@ bool FastDigits(long double a, char* digits, int& count, int& e) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     const int scale = 14 - guess;
     if (scale < -kExactPow10 || scale > kExactPow10) return false;
-    const long double r = scale >= 0 ? a * kPow10[static_cast<size_t>(scale)] : a / kPow10[static_cast<size_t>(-scale)];
+    const long double r =
+        scale >= 0 ? a * kPow10[static_cast<size_t>(scale)] : a / kPow10[static_cast<size_t>(-scale)];
     if (r >= 1e15L) {
       ++guess;
       continue;
     }
-    if (r < 1e14L) return false;  // the guess is never too high
+    if (r < 1e14L) return false;   // the guess is never too high
     const Bits rb = Decompose(r);  // exponent 46..49
     const int shift = 63 - rb.exponent;
     const uint64_t whole = rb.mantissa >> shift;

@@ -18,32 +18,58 @@ quorl::HttpStallLimit& StallLimit() {
 // Used when the transport could not tell the status line's own reason phrase.
 const char* StandardReason(int code) {
   switch (code) {
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 402: return "Payment Required";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 406: return "Not Acceptable";
-    case 407: return "Proxy Authentication Required";
-    case 408: return "Request Timeout";
-    case 409: return "Conflict";
-    case 410: return "Gone";
-    case 411: return "Length Required";
-    case 412: return "Precondition Failed";
-    case 413: return "Request Entity Too Large";
-    case 414: return "Request-URI Too Long";
-    case 415: return "Unsupported Media Type";
-    case 416: return "Requested Range Not Satisfiable";
-    case 417: return "Expectation Failed";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    case 504: return "Gateway Timeout";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Unknown Error";
+    case 400:
+      return "Bad Request";
+    case 401:
+      return "Unauthorized";
+    case 402:
+      return "Payment Required";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 406:
+      return "Not Acceptable";
+    case 407:
+      return "Proxy Authentication Required";
+    case 408:
+      return "Request Timeout";
+    case 409:
+      return "Conflict";
+    case 410:
+      return "Gone";
+    case 411:
+      return "Length Required";
+    case 412:
+      return "Precondition Failed";
+    case 413:
+      return "Request Entity Too Large";
+    case 414:
+      return "Request-URI Too Long";
+    case 415:
+      return "Unsupported Media Type";
+    case 416:
+      return "Requested Range Not Satisfiable";
+    case 417:
+      return "Expectation Failed";
+    case 429:
+      return "Too Many Requests";
+    case 500:
+      return "Internal Server Error";
+    case 501:
+      return "Not Implemented";
+    case 502:
+      return "Bad Gateway";
+    case 503:
+      return "Service Unavailable";
+    case 504:
+      return "Gateway Timeout";
+    case 505:
+      return "HTTP Version Not Supported";
+    default:
+      return "Unknown Error";
   }
 }
 
@@ -93,8 +119,7 @@ std::unique_ptr<HttpTransport> MakeHttpTransport() {
 
 TIdHTTP::TIdHTTP() : transport_(quorl::MakeHttpTransport()) {}
 
-TIdHTTP::TIdHTTP(std::unique_ptr<quorl::HttpTransport> transport)
-    : transport_(std::move(transport)) {
+TIdHTTP::TIdHTTP(std::unique_ptr<quorl::HttpTransport> transport) : transport_(std::move(transport)) {
   if (!transport_) transport_ = quorl::MakeHttpTransport();
 }
 
@@ -116,8 +141,7 @@ std::string TIdHTTP::Post(const std::string& url, const TStringList& lines) {
   return Exchange(std::move(request));
 }
 
-std::string TIdHTTP::Post(const std::string& url, const std::string& body,
-                          const std::string& contentType,
+std::string TIdHTTP::Post(const std::string& url, const std::string& body, const std::string& contentType,
                           const std::vector<std::pair<std::string, std::string>>& extraHeaders) {
   quorl::HttpRequest request;
   request.method = "POST";
@@ -150,9 +174,8 @@ std::string TIdHTTP::Exchange(quorl::HttpRequest request) {
   if (response.status >= 400) {
     std::string reason = CleanReason(response.reason);
     if (reason.empty()) reason = StandardReason(response.status);
-    throw EIdHTTPProtocolException(
-        "HTTP/1.1 " + std::to_string(response.status) + " " + reason, response.status,
-        std::move(response.body));
+    throw EIdHTTPProtocolException("HTTP/1.1 " + std::to_string(response.status) + " " + reason,
+                                   response.status, std::move(response.body));
   }
   return std::move(response.body);
 }
@@ -163,8 +186,8 @@ std::string HTTPEncode(std::string_view text) {
   out.reserve(text.size() * 3);
   for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '*' ||
-        c == '-' || c == '.' || c == '_') {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '*' || c == '-' ||
+        c == '.' || c == '_') {
       out += ch;
     } else if (c == ' ') {
       out += '+';

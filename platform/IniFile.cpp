@@ -1,8 +1,5 @@
 #include "platform/IniFile.h"
 
-#include "platform/CodePage.h"
-#include "platform/Text.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +7,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <optional>
+
+#include "platform/CodePage.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -84,7 +84,6 @@ std::string HostText(std::string content) {
   }
   return quorl::Utf16ToGbk(units);
 }
-
 
 }  // namespace
 

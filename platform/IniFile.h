@@ -18,8 +18,7 @@ class TIniFile {
  public:
   explicit TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
   const std::string& FileName() const { return fileName_; }
-  std::string ReadString(std::string_view section, std::string_view key,
-                         std::string_view defaultValue) const;
+  std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
  private:
   std::string fileName_;

@@ -53,8 +53,7 @@ constexpr TGUID TGUID::Parse(const char* t) {
   // Layout: {8-4-4-4-12}
   int len = 0;
   while (t[len] != '\0') ++len;
-  if (len != 38 || t[0] != '{' || t[9] != '-' || t[14] != '-' || t[19] != '-' || t[24] != '-' ||
-      t[37] != '}')
+  if (len != 38 || t[0] != '{' || t[9] != '-' || t[14] != '-' || t[19] != '-' || t[24] != '-' || t[37] != '}')
     throw EConvertError("invalid GUID text");
   TGUID g;
   g.D1 = static_cast<uint32_t>(quorl::detail::HexRun(t + 1, 8));
@@ -124,18 +123,33 @@ class IntfPtr {
  public:
   IntfPtr() = default;
   IntfPtr(std::nullptr_t) {}
-  explicit IntfPtr(T* p) : p_(p) { if (p_) p_->AddRef(); }
-  IntfPtr(const IntfPtr& o) : p_(o.p_) { if (p_) p_->AddRef(); }
+  explicit IntfPtr(T* p) : p_(p) {
+    if (p_) p_->AddRef();
+  }
+  IntfPtr(const IntfPtr& o) : p_(o.p_) {
+    if (p_) p_->AddRef();
+  }
   IntfPtr(IntfPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
   template <class U>
-  IntfPtr(const IntfPtr<U>& o) : p_(o.get()) { if (p_) p_->AddRef(); }
+  IntfPtr(const IntfPtr<U>& o) : p_(o.get()) {
+    if (p_) p_->AddRef();
+  }
   ~IntfPtr() { reset(); }
-  IntfPtr& operator=(IntfPtr o) noexcept { std::swap(p_, o.p_); return *this; }
+  IntfPtr& operator=(IntfPtr o) noexcept {
+    std::swap(p_, o.p_);
+    return *this;
+  }
 
   // Takes over a reference the caller already holds (no AddRef).
-  static IntfPtr Adopt(T* p) { IntfPtr r; r.p_ = p; return r; }
+  static IntfPtr Adopt(T* p) {
+    IntfPtr r;
+    r.p_ = p;
+    return r;
+  }
   T* detach() { return std::exchange(p_, nullptr); }
-  void reset() { if (T* p = std::exchange(p_, nullptr)) p->Release(); }
+  void reset() {
+    if (T* p = std::exchange(p_, nullptr)) p->Release();
+  }
 
   T* get() const { return p_; }
   T* operator->() const { return p_; }
@@ -156,7 +170,9 @@ IntfPtr<I> Supports(From* obj) {
   return IntfPtr<I>::Adopt(static_cast<I*>(out));
 }
 template <class I, class From>
-IntfPtr<I> Supports(const IntfPtr<From>& obj) { return Supports<I>(obj.get()); }
+IntfPtr<I> Supports(const IntfPtr<From>& obj) {
+  return Supports<I>(obj.get());
+}
 
 // As Supports, but raises EIntfCastError ("Interface not supported") when unsupported.
 template <class I, class From>

@@ -1,10 +1,9 @@
 #include "platform/Lists.h"
 
-#include "platform/CodePage.h"
-
 #include <string>
 #include <utility>
 
+#include "platform/CodePage.h"
 #include "platform/Exception.h"
 
 namespace {

@@ -57,10 +57,10 @@ class TStringList {
   void Delete(int index);
   void Clear() { items_.clear(); }
   int Count() const { return static_cast<int>(items_.size()); }
-  const std::string& Get(int index) const;       // EListError out of range
-  void Put(int index, std::string s);            // EListError out of range
+  const std::string& Get(int index) const;  // EListError out of range
+  void Put(int index, std::string s);       // EListError out of range
   const std::string& operator[](int index) const { return Get(index); }
-  int IndexOf(std::string_view s) const;         // exact match, -1 when absent
+  int IndexOf(std::string_view s) const;  // exact match, -1 when absent
 
   std::string Text() const;
   void SetText(std::string_view text);

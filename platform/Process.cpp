@@ -1,7 +1,5 @@
 #include "platform/Process.h"
 
-#include "platform/Text.h"
-
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -9,6 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/Text.h"
 
 extern char** environ;
 
@@ -91,8 +91,7 @@ bool PosixProcessLauncher::Start(const std::string& program, const std::vector<s
   // The program gets the standard streams only, not the host's database
   // files or sockets.
   bool ok = posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0;
-  if (ok && !workingDir.empty())
-    ok = posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str()) == 0;
+  if (ok && !workingDir.empty()) ok = posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str()) == 0;
   // Default signal dispositions and an empty mask, whatever the host set up.
   sigset_t all;
   sigset_t none;
@@ -100,8 +99,8 @@ bool PosixProcessLauncher::Start(const std::string& program, const std::vector<s
   sigemptyset(&none);
   ok = ok && posix_spawnattr_setsigdefault(&attr, &all) == 0 &&
        posix_spawnattr_setsigmask(&attr, &none) == 0 &&
-       posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF |
-                                           POSIX_SPAWN_SETSIGMASK) == 0;
+       posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) ==
+           0;
   pid_t pid = -1;
   if (ok) ok = ::posix_spawn(&pid, "/bin/sh", &actions, &attr, argv.data(), environ) == 0;
   posix_spawnattr_destroy(&attr);
@@ -136,7 +135,6 @@ HINSTANCE ShellExecuteA(HWND, const char* verb, const char* file, const char* pa
   if (verb != nullptr && *verb != '\0' && !quorl::SameTextAscii(verb, "open")) return kFileNotFound;
   if (file == nullptr || *file == '\0') return kFileNotFound;
   const std::string workingDir = directory != nullptr ? directory : "";
-  const bool started =
-      quorl::CurrentProcessLauncher().Start(file, SplitParameters(parameters), workingDir);
+  const bool started = quorl::CurrentProcessLauncher().Start(file, SplitParameters(parameters), workingDir);
   return started ? kStarted : kFileNotFound;
 }

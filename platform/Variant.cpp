@@ -14,8 +14,8 @@
 namespace {
 
 [[noreturn]] void CastError(VarType from, const char* to) {
-  throw EVariantError(std::string("Could not convert variant of type (") +
-                      Variant::TypeName(from) + ") into type (" + to + ")");
+  throw EVariantError(std::string("Could not convert variant of type (") + Variant::TypeName(from) +
+                      ") into type (" + to + ")");
 }
 
 [[noreturn]] void OverflowError(const std::string& value, const char* to) {
@@ -89,11 +89,14 @@ int64_t WholeFromDouble(double d, VarType from, const char* to) {
 // The whole-number value of v, with `to` naming the asked type in errors.
 int64_t WholeValue(const Variant& v, const char* to) {
   switch (v.Type()) {
-    case VarType::Empty: return 0;
+    case VarType::Empty:
+      return 0;
     case VarType::Integer:
-    case VarType::Boolean: return v.AsInt64();
+    case VarType::Boolean:
+      return v.AsInt64();
     case VarType::Double:
-    case VarType::DateTime: return WholeFromDouble(v.AsDouble(), v.Type(), to);
+    case VarType::DateTime:
+      return WholeFromDouble(v.AsDouble(), v.Type(), to);
     case VarType::String:
     case VarType::UString: {
       Number n;
@@ -101,7 +104,8 @@ int64_t WholeValue(const Variant& v, const char* to) {
       return n.isInt ? n.i : WholeFromDouble(n.d, v.Type(), to);
     }
     case VarType::Null:
-    case VarType::Packet: break;
+    case VarType::Packet:
+      break;
   }
   CastError(v.Type(), to);
 }
@@ -133,24 +137,36 @@ VarType Variant::Type() const {
 
 const char* Variant::TypeName(VarType t) {
   switch (t) {
-    case VarType::Empty: return "Empty";
-    case VarType::Null: return "Null";
-    case VarType::Integer: return "Integer";
-    case VarType::Double: return "Double";
-    case VarType::Boolean: return "Boolean";
-    case VarType::String: return "String";
-    case VarType::UString: return "UnicodeString";
-    case VarType::DateTime: return "Date";
-    case VarType::Packet: return "Array Byte";
+    case VarType::Empty:
+      return "Empty";
+    case VarType::Null:
+      return "Null";
+    case VarType::Integer:
+      return "Integer";
+    case VarType::Double:
+      return "Double";
+    case VarType::Boolean:
+      return "Boolean";
+    case VarType::String:
+      return "String";
+    case VarType::UString:
+      return "UnicodeString";
+    case VarType::DateTime:
+      return "Date";
+    case VarType::Packet:
+      return "Array Byte";
   }
   return "Unknown";
 }
 
 int64_t Variant::AsInt64() const {
   switch (Type()) {
-    case VarType::Integer: return std::get<int64_t>(value_);
-    case VarType::Boolean: return std::get<bool>(value_) ? -1 : 0;
-    default: return WholeValue(*this, "Int64");
+    case VarType::Integer:
+      return std::get<int64_t>(value_);
+    case VarType::Boolean:
+      return std::get<bool>(value_) ? -1 : 0;
+    default:
+      return WholeValue(*this, "Int64");
   }
 }
 
@@ -164,11 +180,16 @@ int32_t Variant::AsInteger() const {
 
 double Variant::AsDouble() const {
   switch (Type()) {
-    case VarType::Empty: return 0.0;
-    case VarType::Integer: return static_cast<double>(std::get<int64_t>(value_));
-    case VarType::Double: return std::get<double>(value_);
-    case VarType::Boolean: return std::get<bool>(value_) ? -1.0 : 0.0;
-    case VarType::DateTime: return std::get<DateTimeValue>(value_).days;
+    case VarType::Empty:
+      return 0.0;
+    case VarType::Integer:
+      return static_cast<double>(std::get<int64_t>(value_));
+    case VarType::Double:
+      return std::get<double>(value_);
+    case VarType::Boolean:
+      return std::get<bool>(value_) ? -1.0 : 0.0;
+    case VarType::DateTime:
+      return std::get<DateTimeValue>(value_).days;
     case VarType::String:
     case VarType::UString: {
       double d = 0;
@@ -176,18 +197,24 @@ double Variant::AsDouble() const {
       return d;
     }
     case VarType::Null:
-    case VarType::Packet: break;
+    case VarType::Packet:
+      break;
   }
   CastError(Type(), "Double");
 }
 
 bool Variant::AsBoolean() const {
   switch (Type()) {
-    case VarType::Empty: return false;
-    case VarType::Integer: return std::get<int64_t>(value_) != 0;
-    case VarType::Double: return std::get<double>(value_) != 0.0;
-    case VarType::Boolean: return std::get<bool>(value_);
-    case VarType::DateTime: return std::get<DateTimeValue>(value_).days != 0.0;
+    case VarType::Empty:
+      return false;
+    case VarType::Integer:
+      return std::get<int64_t>(value_) != 0;
+    case VarType::Double:
+      return std::get<double>(value_) != 0.0;
+    case VarType::Boolean:
+      return std::get<bool>(value_);
+    case VarType::DateTime:
+      return std::get<DateTimeValue>(value_).days != 0.0;
     case VarType::String:
     case VarType::UString: {
       const std::string s = AsString();
@@ -199,18 +226,24 @@ bool Variant::AsBoolean() const {
       return n.AsDouble() != 0.0;
     }
     case VarType::Null:
-    case VarType::Packet: break;
+    case VarType::Packet:
+      break;
   }
   CastError(Type(), "Boolean");
 }
 
 double Variant::AsDateTime() const {
   switch (Type()) {
-    case VarType::Empty: return 0.0;
-    case VarType::Integer: return static_cast<double>(std::get<int64_t>(value_));
-    case VarType::Double: return std::get<double>(value_);
-    case VarType::Boolean: return std::get<bool>(value_) ? -1.0 : 0.0;
-    case VarType::DateTime: return std::get<DateTimeValue>(value_).days;
+    case VarType::Empty:
+      return 0.0;
+    case VarType::Integer:
+      return static_cast<double>(std::get<int64_t>(value_));
+    case VarType::Double:
+      return std::get<double>(value_);
+    case VarType::Boolean:
+      return std::get<bool>(value_) ? -1.0 : 0.0;
+    case VarType::DateTime:
+      return std::get<DateTimeValue>(value_).days;
     case VarType::String:
     case VarType::UString: {
       double d = 0;
@@ -218,32 +251,44 @@ double Variant::AsDateTime() const {
       return d;
     }
     case VarType::Null:
-    case VarType::Packet: break;
+    case VarType::Packet:
+      break;
   }
   CastError(Type(), "Date");
 }
 
 std::string Variant::AsString() const {
   switch (Type()) {
-    case VarType::Empty: return std::string();
-    case VarType::Integer: return std::to_string(std::get<int64_t>(value_));
-    case VarType::Double: return quorl::FloatToStr(std::get<double>(value_));
-    case VarType::Boolean: return std::get<bool>(value_) ? "True" : "False";
-    case VarType::String: return std::get<std::string>(value_);
-    case VarType::UString: return quorl::Utf16ToGbk(std::get<std::u16string>(value_));
-    case VarType::DateTime: return quorl::DateTimeToStr(std::get<DateTimeValue>(value_).days);
+    case VarType::Empty:
+      return std::string();
+    case VarType::Integer:
+      return std::to_string(std::get<int64_t>(value_));
+    case VarType::Double:
+      return quorl::FloatToStr(std::get<double>(value_));
+    case VarType::Boolean:
+      return std::get<bool>(value_) ? "True" : "False";
+    case VarType::String:
+      return std::get<std::string>(value_);
+    case VarType::UString:
+      return quorl::Utf16ToGbk(std::get<std::u16string>(value_));
+    case VarType::DateTime:
+      return quorl::DateTimeToStr(std::get<DateTimeValue>(value_).days);
     case VarType::Null:
-    case VarType::Packet: break;
+    case VarType::Packet:
+      break;
   }
   CastError(Type(), "String");
 }
 
 std::u16string Variant::AsUString() const {
   switch (Type()) {
-    case VarType::UString: return std::get<std::u16string>(value_);
+    case VarType::UString:
+      return std::get<std::u16string>(value_);
     case VarType::Null:
-    case VarType::Packet: CastError(Type(), "UnicodeString");
-    default: return quorl::GbkToUtf16(AsString());
+    case VarType::Packet:
+      CastError(Type(), "UnicodeString");
+    default:
+      return quorl::GbkToUtf16(AsString());
   }
 }
 
@@ -252,13 +297,9 @@ const std::shared_ptr<const std::string>& Variant::AsPacket() const {
   return std::get<Packet>(value_);
 }
 
-std::string VarToStr(const Variant& v) {
-  return v.IsClearOrNull() ? std::string() : v.AsString();
-}
+std::string VarToStr(const Variant& v) { return v.IsClearOrNull() ? std::string() : v.AsString(); }
 
-std::u16string VarToWideStr(const Variant& v) {
-  return v.IsClearOrNull() ? std::u16string() : v.AsUString();
-}
+std::u16string VarToWideStr(const Variant& v) { return v.IsClearOrNull() ? std::u16string() : v.AsUString(); }
 
 bool operator==(const Variant& a, const Variant& b) {
   const VarType ta = a.Type();
@@ -292,10 +333,18 @@ Variant operator+(const Variant& a, const Variant& b) {
   const auto toNumber = [](const Variant& v, VarType t) {
     Number n;
     switch (t) {
-      case VarType::Integer: n.i = std::get<int64_t>(v.value_); break;
-      case VarType::Boolean: n.i = std::get<bool>(v.value_) ? -1 : 0; break;
-      case VarType::Double: n = Number{false, 0, std::get<double>(v.value_)}; break;
-      case VarType::DateTime: n = Number{false, 0, std::get<Variant::DateTimeValue>(v.value_).days}; break;
+      case VarType::Integer:
+        n.i = std::get<int64_t>(v.value_);
+        break;
+      case VarType::Boolean:
+        n.i = std::get<bool>(v.value_) ? -1 : 0;
+        break;
+      case VarType::Double:
+        n = Number{false, 0, std::get<double>(v.value_)};
+        break;
+      case VarType::DateTime:
+        n = Number{false, 0, std::get<Variant::DateTimeValue>(v.value_).days};
+        break;
       default:
         if (!ParseNumberText(v.AsString(), n)) CastError(t, "Double");
         break;
@@ -356,8 +405,7 @@ bool ParseFloat(std::string_view text, Float& out) {
   if (i != n) return false;
 
   Float v{};
-  const auto res = std::from_chars(s.data() + mantissaStart, s.data() + n, v,
-                                   std::chars_format::general);
+  const auto res = std::from_chars(s.data() + mantissaStart, s.data() + n, v, std::chars_format::general);
   if (res.ec == std::errc::result_out_of_range) {
     // Tell underflow (the value rounds to zero, accepted) from overflow
     // (rejected) by the decimal magnitude of the first significant digit.
@@ -365,9 +413,8 @@ bool ParseFloat(std::string_view text, Float& out) {
       v = 0;
     } else {
       const size_t point = pointPos == std::string_view::npos ? mantissaStart + intDigits : pointPos;
-      const long long digitPower = firstNonZero < point
-                                       ? static_cast<long long>(point - firstNonZero) - 1
-                                       : -static_cast<long long>(firstNonZero - point);
+      const long long digitPower = firstNonZero < point ? static_cast<long long>(point - firstNonZero) - 1
+                                                        : -static_cast<long long>(firstNonZero - point);
       if (digitPower + exponent >= 0) return false;
       v = 0;
     }
@@ -428,9 +475,8 @@ bool ValidTime(int h, int n, int s, int ms) {
 // The platform's convention: before 1899-12-30 the day number is negative and
 // the time of day is still counted forward, so it is subtracted.
 double Compose(int y, int m, int d, int h, int n, int s, int ms) {
-  const double date = static_cast<double>(DaysFromCivil(y, static_cast<unsigned>(m),
-                                                        static_cast<unsigned>(d)) +
-                                          kUnixEpochDay);
+  const double date = static_cast<double>(
+      DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) + kUnixEpochDay);
   const double time = (((h * 60.0 + n) * 60.0 + s) * 1000.0 + ms) / static_cast<double>(kMSecsPerDay);
   return date < 0 ? date - time : date + time;
 }
@@ -529,9 +575,8 @@ std::string DateTimeToStr(double dateTime) {
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
   } else {
     msOfDay /= 1000;
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d,
-                  static_cast<int>(msOfDay / 3600), static_cast<int>(msOfDay / 60 % 60),
-                  static_cast<int>(msOfDay % 60));
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d, static_cast<int>(msOfDay / 3600),
+                  static_cast<int>(msOfDay / 60 % 60), static_cast<int>(msOfDay % 60));
   }
   return buf;
 }

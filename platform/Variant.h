@@ -67,7 +67,7 @@ class Variant {
   int64_t AsInt64() const;
   double AsDouble() const;
   bool AsBoolean() const;
-  double AsDateTime() const;  // numbers as days, text through StrToDateTime
+  double AsDateTime() const;         // numbers as days, text through StrToDateTime
   std::string AsString() const;      // 8-bit host code page
   std::u16string AsUString() const;  // UTF-16
   // The packet bytes; EVariantError when the variant holds no packet.
@@ -81,11 +81,16 @@ class Variant {
   friend bool operator==(const Variant& a, const Variant& b);
 
  private:
-  struct NullTag { bool operator==(const NullTag&) const { return true; } };
-  struct DateTimeValue { double days; bool operator==(const DateTimeValue&) const = default; };
+  struct NullTag {
+    bool operator==(const NullTag&) const { return true; }
+  };
+  struct DateTimeValue {
+    double days;
+    bool operator==(const DateTimeValue&) const = default;
+  };
   using Packet = std::shared_ptr<const std::string>;
-  std::variant<std::monostate, NullTag, int64_t, double, bool, std::string, std::u16string,
-               DateTimeValue, Packet>
+  std::variant<std::monostate, NullTag, int64_t, double, bool, std::string, std::u16string, DateTimeValue,
+               Packet>
       value_;
 };
 

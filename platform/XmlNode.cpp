@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-
 #include <pugixml.hpp>
 
 #include "platform/CodePage.h"
@@ -23,27 +22,22 @@ std::u16string FromUtf8(std::string_view s) { return quorl::Utf8ToUtf16(s); }
 bool IsNameStart(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
 }
-bool IsNameChar(unsigned char c) {
-  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+bool IsNameChar(unsigned char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 
 // pugixml writes whatever name it is given; a bad one would make markup that
 // no parser reads back, so names are checked before anything is created.
 std::string CheckedName(std::u16string_view name, const char* what) {
   std::string utf8 = ToUtf8(name);
   bool ok = !utf8.empty() && IsNameStart(static_cast<unsigned char>(utf8[0]));
-  for (size_t i = 1; ok && i < utf8.size(); ++i)
-    ok = IsNameChar(static_cast<unsigned char>(utf8[i]));
+  for (size_t i = 1; ok && i < utf8.size(); ++i) ok = IsNameChar(static_cast<unsigned char>(utf8[i]));
   if (!ok)
-    throw EXMLDocError(std::string("Invalid XML ") + what + " name \"" + quorl::Utf8ToGbk(utf8) +
-                       "\"");
+    throw EXMLDocError(std::string("Invalid XML ") + what + " name \"" + quorl::Utf8ToGbk(utf8) + "\"");
   return utf8;
 }
 
 bool IsGbkEncodingName(std::string name) {
   name = quorl::ToLowerAscii(name);
-  return name == "gb2312" || name == "gbk" || name == "gb18030" || name == "cp936" ||
-         name == "windows-936";
+  return name == "gb2312" || name == "gbk" || name == "gb18030" || name == "cp936" || name == "windows-936";
 }
 
 // The encoding named in a leading "<?xml ... encoding='x'?>", or empty. Only
@@ -65,9 +59,7 @@ std::string DeclaredEncoding(std::string_view bytes) {
 
 struct StringWriter : pugi::xml_writer {
   std::string out;
-  void write(const void* data, size_t size) override {
-    out.append(static_cast<const char*>(data), size);
-  }
+  void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
 };
 
 }  // namespace
@@ -80,8 +72,7 @@ struct TXMLDocument::Impl {
 
   void Parse(std::string_view utf8, pugi::xml_encoding encoding) {
     pugi::xml_document fresh;
-    const pugi::xml_parse_result r =
-        fresh.load_buffer(utf8.data(), utf8.size(), kParseOptions, encoding);
+    const pugi::xml_parse_result r = fresh.load_buffer(utf8.data(), utf8.size(), kParseOptions, encoding);
     if (!r) {
       throw EXMLDocError(std::string("XML parse error: ") + r.description() + " at offset " +
                          std::to_string(r.offset));
@@ -243,8 +234,8 @@ quorl::IntfPtr<IXMLNode> TXMLNode::FindNode(std::u16string_view name) {
   const pugi::xml_node c = binding_->Read().child(n.c_str());
   if (!c) return {};
   auto it = childClasses_.find(n);
-  return MakeNode(it == childClasses_.end() ? &quorl::NodeClassOf<TXMLNode> : it->second,
-                  binding_->document, binding_->owner, c, {}, {});
+  return MakeNode(it == childClasses_.end() ? &quorl::NodeClassOf<TXMLNode> : it->second, binding_->document,
+                  binding_->owner, c, {}, {});
 }
 
 quorl::IntfPtr<IXMLNode> TXMLNode::ChildNodes(std::u16string_view name) {
@@ -254,8 +245,7 @@ quorl::IntfPtr<IXMLNode> TXMLNode::ChildNodes(std::u16string_view name) {
   auto it = childClasses_.find(n);
   const TXMLNodeClass cls = it == childClasses_.end() ? &quorl::NodeClassOf<TXMLNode> : it->second;
   if (c) return MakeNode(cls, binding_->document, binding_->owner, c, {}, {});
-  return MakeNode(cls, binding_->document, binding_->owner, {}, quorl::IntfPtr<TXMLNode>(this),
-                  std::move(n));
+  return MakeNode(cls, binding_->document, binding_->owner, {}, quorl::IntfPtr<TXMLNode>(this), std::move(n));
 }
 
 quorl::IntfPtr<IXMLNode> TXMLNode::AddChild(std::u16string_view name) {
@@ -263,8 +253,8 @@ quorl::IntfPtr<IXMLNode> TXMLNode::AddChild(std::u16string_view name) {
   const std::string n = CheckedName(name, "element");
   pugi::xml_node c = binding_->Write().append_child(n.c_str());
   auto it = childClasses_.find(n);
-  return MakeNode(it == childClasses_.end() ? &quorl::NodeClassOf<TXMLNode> : it->second,
-                  binding_->document, binding_->owner, c, {}, {});
+  return MakeNode(it == childClasses_.end() ? &quorl::NodeClassOf<TXMLNode> : it->second, binding_->document,
+                  binding_->owner, c, {}, {});
 }
 
 std::u16string TXMLNode::XML() {
@@ -316,20 +306,15 @@ void* TXMLDocument::GetInterface(const TGUID& iid) {
 quorl::IntfPtr<IXMLNode> TXMLDocument::DocumentElement() {
   const pugi::xml_node e = impl_->doc.document_element();
   if (!e) return {};
-  return MakeNode(&quorl::NodeClassOf<TXMLNode>, quorl::IntfPtr<IXMLDocument>(this), this, e, {},
-                  {});
+  return MakeNode(&quorl::NodeClassOf<TXMLNode>, quorl::IntfPtr<IXMLDocument>(this), this, e, {}, {});
 }
 
-void TXMLDocument::LoadFromXML(std::u16string_view xml) {
-  impl_->Parse(ToUtf8(xml), pugi::encoding_utf8);
-}
+void TXMLDocument::LoadFromXML(std::u16string_view xml) { impl_->Parse(ToUtf8(xml), pugi::encoding_utf8); }
 
 void TXMLDocument::LoadFromFile(const std::u16string& fileName) {
   const std::string path = ToUtf8(fileName);
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw EFOpenError("Cannot open file \"" + quorl::Utf8ToGbk(path) + "\". " +
-                      std::strerror(errno));
+  if (!in) throw EFOpenError("Cannot open file \"" + quorl::Utf8ToGbk(path) + "\". " + std::strerror(errno));
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw EFOpenError("Cannot read file \"" + quorl::Utf8ToGbk(path) + "\"");
   if (IsGbkEncodingName(DeclaredEncoding(bytes))) {
@@ -347,8 +332,7 @@ void TXMLDocument::SaveToFile(const std::u16string& fileName) {
   const std::string path = ToUtf8(fileName);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out)
-    throw EFOpenError("Cannot create file \"" + quorl::Utf8ToGbk(path) + "\". " +
-                      std::strerror(errno));
+    throw EFOpenError("Cannot create file \"" + quorl::Utf8ToGbk(path) + "\". " + std::strerror(errno));
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) throw EFOpenError("Cannot write file \"" + quorl::Utf8ToGbk(path) + "\"");
@@ -378,8 +362,7 @@ void TXMLDocument::SetEncoding(std::u16string_view value) {
   a.set_value(ToUtf8(value).c_str());
 }
 
-quorl::IntfPtr<IXMLNode> TXMLDocument::GetDocBinding(std::u16string_view tagName,
-                                                     TXMLNodeClass nodeClass) {
+quorl::IntfPtr<IXMLNode> TXMLDocument::GetDocBinding(std::u16string_view tagName, TXMLNodeClass nodeClass) {
   const std::string name = CheckedName(tagName, "element");
   pugi::xml_node e = impl_->doc.document_element();
   if (!e) {

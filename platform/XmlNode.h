@@ -104,8 +104,7 @@ struct IXMLDocument : IInterface {
 
   // The document element typed as nodeClass. A document without element
   // gets one named tagName; an element of another name raises EXMLDocError.
-  virtual quorl::IntfPtr<IXMLNode> GetDocBinding(std::u16string_view tagName,
-                                                 TXMLNodeClass nodeClass) = 0;
+  virtual quorl::IntfPtr<IXMLNode> GetDocBinding(std::u16string_view tagName, TXMLNodeClass nodeClass) = 0;
 };
 
 // The platform's node class: binding classes derive from it and add their
@@ -176,8 +175,7 @@ class TXMLDocument : public TInterfacedObject, public IXMLDocument {
   void SetVersion(std::u16string_view value) override;
   std::u16string Encoding() override;
   void SetEncoding(std::u16string_view value) override;
-  quorl::IntfPtr<IXMLNode> GetDocBinding(std::u16string_view tagName,
-                                         TXMLNodeClass nodeClass) override;
+  quorl::IntfPtr<IXMLNode> GetDocBinding(std::u16string_view tagName, TXMLNodeClass nodeClass) override;
 
   struct Impl;
   Impl& impl() { return *impl_; }

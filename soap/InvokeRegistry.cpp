@@ -5,8 +5,7 @@
 namespace quorl {
 
 void InvokeRegistry::RegisterInterface(const InvokableInfo& info, const std::string& nameSpace,
-                                       const std::string& wsdlEncoding,
-                                       const std::string& documentation,
+                                       const std::string& wsdlEncoding, const std::string& documentation,
                                        const std::string& externalName) {
   auto entry = std::make_unique<InterfaceRegistration>();
   entry->info = &info;
@@ -51,8 +50,7 @@ const InterfaceRegistration* InvokeRegistry::Find(const TGUID& iid) const {
   return nullptr;
 }
 
-std::string InvokeRegistry::SoapActionFor(const InterfaceRegistration& entry,
-                                          const SoapMethod& method) {
+std::string InvokeRegistry::SoapActionFor(const InterfaceRegistration& entry, const SoapMethod& method) {
   if (entry.defaultSoapAction) return *entry.defaultSoapAction;
   return entry.nameSpace + "#" + method.name;
 }

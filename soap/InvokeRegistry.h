@@ -14,8 +14,8 @@
 #include <variant>
 #include <vector>
 
-#include "platform/Interfaces.h"
 #include "core/PackageExport.h"
+#include "platform/Interfaces.h"
 
 class THTTPRIO;
 

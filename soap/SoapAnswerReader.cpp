@@ -1,7 +1,6 @@
 #include "soap/SoapAnswerReader.h"
 
 #include <pugixml.hpp>
-
 #include <string_view>
 
 #include "platform/CodePage.h"
@@ -46,9 +45,7 @@ std::string ResolvePrefix(pugi::xml_node node, std::string_view prefix) {
   return {};
 }
 
-std::string NamespaceOf(pugi::xml_node element) {
-  return ResolvePrefix(element, PrefixOf(element.name()));
-}
+std::string NamespaceOf(pugi::xml_node element) { return ResolvePrefix(element, PrefixOf(element.name())); }
 
 bool Is(pugi::xml_node n, std::string_view local, std::string_view ns) {
   return n.type() == pugi::node_element && LocalName(n.name()) == local && NamespaceOf(n) == ns;
@@ -104,7 +101,6 @@ std::string TextOf(pugi::xml_node element, bool* hasElements) {
   return text;
 }
 
-
 bool ParseInt32(std::string_view s, int32_t& out) {
   if (s.empty()) return false;
   bool negative = false;
@@ -129,10 +125,18 @@ bool ParseInt32(std::string_view s, int32_t& out) {
 bool TypeFits(std::string_view local, SoapType type) {
   static constexpr std::string_view kText[] = {"string", "normalizedString", "token", "anyType",
                                                "anySimpleType"};
-  static constexpr std::string_view kInt[] = {"int",   "integer",      "long",  "short",
-                                              "byte",  "unsignedInt",  "unsignedShort",
-                                              "unsignedByte", "nonNegativeInteger",
-                                              "positiveInteger", "anyType", "anySimpleType"};
+  static constexpr std::string_view kInt[] = {"int",
+                                              "integer",
+                                              "long",
+                                              "short",
+                                              "byte",
+                                              "unsignedInt",
+                                              "unsignedShort",
+                                              "unsignedByte",
+                                              "nonNegativeInteger",
+                                              "positiveInteger",
+                                              "anyType",
+                                              "anySimpleType"};
   if (type == SoapType::String) {
     for (auto t : kText)
       if (local == t) return true;
@@ -198,10 +202,12 @@ std::string DeclaredEncoding(std::string_view body) {
   size_t at = decl.find("encoding");
   if (at == std::string_view::npos) return {};
   at += 8;
-  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' || decl[at] == '\n')) ++at;
+  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' || decl[at] == '\n'))
+    ++at;
   if (at >= decl.size() || decl[at] != '=') return {};
   ++at;
-  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' || decl[at] == '\n')) ++at;
+  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' || decl[at] == '\n'))
+    ++at;
   if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return {};
   const size_t close = decl.find(decl[at], at + 1);
   if (close == std::string_view::npos) return {};
@@ -269,9 +275,9 @@ pugi::xml_encoding PrepareEncoding(std::string& body, std::string_view contentTy
   if (name.empty()) return pugi::encoding_auto;
   const std::string key = LowerTrimmed(name);
   static constexpr std::string_view kUtf8[] = {"utf-8", "utf8", "us-ascii", "ascii"};
-  static constexpr std::string_view kGbk[] = {"gbk",        "cp936",      "ms936",  "windows-936",
-                                              "x-gbk",      "gb2312",     "gb_2312", "gb_2312-80",
-                                              "euc-cn",     "x-euc-cn",   "csgb2312"};
+  static constexpr std::string_view kGbk[] = {"gbk",    "cp936",    "ms936",   "windows-936",
+                                              "x-gbk",  "gb2312",   "gb_2312", "gb_2312-80",
+                                              "euc-cn", "x-euc-cn", "csgb2312"};
   static constexpr std::string_view kLatin1[] = {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1"};
   for (std::string_view n : kUtf8)
     if (key == n) return pugi::encoding_utf8;
@@ -306,11 +312,10 @@ class ParsedEnvelope {
     }
     const pugi::xml_encoding encoding = PrepareEncoding(body, contentType, where);
     const unsigned flags = pugi::parse_default | pugi::parse_doctype;
-    const pugi::xml_parse_result r =
-        doc_.load_buffer_inplace(body.data(), body.size(), flags, encoding);
+    const pugi::xml_parse_result r = doc_.load_buffer_inplace(body.data(), body.size(), flags, encoding);
     if (!r) {
-      error_ = std::string("the answer is not well-formed XML (") + r.description() +
-               " at offset " + std::to_string(r.offset) + ")";
+      error_ = std::string("the answer is not well-formed XML (") + r.description() + " at offset " +
+               std::to_string(r.offset) + ")";
       return;
     }
     for (pugi::xml_node c = doc_.first_child(); c; c = c.next_sibling()) {
@@ -412,12 +417,10 @@ SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, boo
       throw ESOAPDomConvertError(where + "too many href references (a cycle?)");
     const std::string ref = AttrText(href);
     if (ref.size() < 2 || ref[0] != '#')
-      throw ESOAPDomConvertError(where + "unsupported reference '" + Snippet(ref) +
-                                 "'");
+      throw ESOAPDomConvertError(where + "unsupported reference '" + Snippet(ref) + "'");
     pugi::xml_node target = FindById(env.body(), ref.substr(1));
     if (!target)
-      throw ESOAPDomConvertError(where + "reference '" + Snippet(ref) +
-                                 "' has no element with that id");
+      throw ESOAPDomConvertError(where + "reference '" + Snippet(ref) + "' has no element with that id");
     result = target;
   }
 
@@ -435,8 +438,8 @@ SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, boo
       const std::string qname = AttrText(type);
       const std::string ns = ResolvePrefix(result, PrefixOf(qname));
       if (!IsSchemaTypeNamespace(ns) || !TypeFits(LocalName(qname), method.result))
-        throw ESOAPDomConvertError(where + "the result has type '" +
-                                   Snippet(qname) + "', which does not fit " +
+        throw ESOAPDomConvertError(where + "the result has type '" + Snippet(qname) +
+                                   "', which does not fit " +
                                    (method.result == SoapType::Int ? "an integer" : "text"));
     }
   }

@@ -31,8 +31,8 @@ using SoapConvertOptions = std::bitset<16>;
 
 struct SoapConverter {
   // Runtime default: strict answer types, everything else off.
-  SoapConvertOptions Options = SoapConvertOptions().set(
-      static_cast<size_t>(SoapConvertOption::StrictAnswerTypes));
+  SoapConvertOptions Options =
+      SoapConvertOptions().set(static_cast<size_t>(SoapConvertOption::StrictAnswerTypes));
   // Declared text encoding of requests. Empty means UTF-8, the only encoding
   // this runtime writes; any other name fails the call.
   std::string Encoding;

@@ -24,10 +24,17 @@ void AppendCharRef(std::string& out, char32_t cp) {
 void AppendAttributeValue(std::string& out, std::string_view utf8) {
   for (char c : utf8) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -35,8 +42,8 @@ void AppendAttributeValue(std::string& out, std::string_view utf8) {
 bool IsNameSafe(std::string_view name) {
   if (name.empty()) return false;
   for (char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_' || c == '-' || c == '.';
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                    c == '-' || c == '.';
     if (!ok) return false;
   }
   return !(name[0] >= '0' && name[0] <= '9') && name[0] != '-' && name[0] != '.';
@@ -50,15 +57,26 @@ bool SoapEnvelopeWriter::AppendEscaped(std::string& out, std::u16string_view tex
     char32_t cp = NextUtf16(text, i);
     if (IsSurrogate(cp)) cp = '?';  // unpaired surrogate: no character to carry
     switch (cp) {
-      case '&': out += "&amp;"; continue;
-      case '<': out += "&lt;"; continue;
-      case '>': out += "&gt;"; continue;
+      case '&':
+        out += "&amp;";
+        continue;
+      case '<':
+        out += "&lt;";
+        continue;
+      case '>':
+        out += "&gt;";
+        continue;
       // A raw carriage return would be folded into a line feed by the
       // receiving parser; the reference keeps it.
-      case '\r': out += "&#13;"; continue;
+      case '\r':
+        out += "&#13;";
+        continue;
       case '\t':
-      case '\n': out += static_cast<char>(cp); continue;
-      default: break;
+      case '\n':
+        out += static_cast<char>(cp);
+        continue;
+      default:
+        break;
     }
     if (cp < 0x20 || cp == 0xFFFE || cp == 0xFFFF) {
       valid = false;
@@ -78,8 +96,8 @@ std::string SoapEnvelopeWriter::WriteRequest(const std::string& nameSpace, const
                                              const std::vector<SoapValue>& args,
                                              const SoapConverter& converter) {
   if (args.size() != method.params.size())
-    throw Exception("SOAP call " + method.name + ": " + std::to_string(args.size()) +
-                    " arguments given, " + std::to_string(method.params.size()) + " expected");
+    throw Exception("SOAP call " + method.name + ": " + std::to_string(args.size()) + " arguments given, " +
+                    std::to_string(method.params.size()) + " expected");
   if (!IsNameSafe(method.name)) throw Exception("invalid SOAP operation name '" + method.name + "'");
 
   const bool indent = converter.Has(SoapConvertOption::Indent);

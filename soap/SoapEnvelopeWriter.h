@@ -23,8 +23,7 @@ class SoapEnvelopeWriter {
   // other than tab, line feed and carriage return) raises EConvertError
   // naming the parameter; an unpaired surrogate is written as '?'.
   static std::string WriteRequest(const std::string& nameSpace, const SoapMethod& method,
-                                  const std::vector<SoapValue>& args,
-                                  const SoapConverter& converter);
+                                  const std::vector<SoapValue>& args, const SoapConverter& converter);
 
   // Appends text (UTF-16) as escaped XML character data in UTF-8, or with
   // every non-ASCII character as a character reference when asciiOnly.

@@ -1,6 +1,5 @@
 #include "soap/THTTPRIO.h"
 
-
 #include "platform/Exception.h"
 #include "platform/Text.h"
 #include "soap/SoapAnswerReader.h"
@@ -11,7 +10,8 @@ namespace {
 std::atomic<int> g_liveClients{0};
 
 bool IsUtf8Name(const std::string& encoding) {
-  return encoding.empty() || quorl::SameTextAscii(encoding, "utf-8") || quorl::SameTextAscii(encoding, "utf8");
+  return encoding.empty() || quorl::SameTextAscii(encoding, "utf-8") ||
+         quorl::SameTextAscii(encoding, "utf8");
 }
 }  // namespace
 

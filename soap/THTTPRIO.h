@@ -74,8 +74,7 @@ class THTTPRIO : public IInterface {
   // connection fails; ERemotableException for a SOAP fault (also one sent
   // with HTTP status 500); EIdHTTPProtocolException for another HTTP error;
   // what SoapAnswerReader raises for a bad answer.
-  quorl::SoapValue Invoke(const TGUID& iid, size_t methodIndex,
-                          const std::vector<quorl::SoapValue>& args);
+  quorl::SoapValue Invoke(const TGUID& iid, size_t methodIndex, const std::vector<quorl::SoapValue>& args);
 
   // The endpoint the last call was sent to (after WSDL resolution); empty
   // before the first call.
@@ -94,7 +93,7 @@ class THTTPRIO : public IInterface {
   std::string wsdlLocation_;
   std::string service_;
   std::string port_;
-  std::string wsdlEndpoint_;  // from the WSDL, cached until the binding changes
+  std::string wsdlEndpoint_;   // from the WSDL, cached until the binding changes
   std::string wsdlNamespace_;  // its targetNamespace, cached with it
   std::string lastEndpoint_;
   quorl::SoapConverter converter_;

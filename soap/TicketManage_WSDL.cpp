@@ -41,25 +41,23 @@ class TicketManageProxy final : public RioProxyOf<TicketManage> {
 
   S getUserInfo(const S& memberID, const S& memberNum, const S& memberName, const S& certificateType,
                 const S& certficateNum, const S& sPhoneNum, const S& sMobileNum) override {
-    return CallText(kGetUserInfo, {memberID, memberNum, memberName, certificateType, certficateNum,
-                                   sPhoneNum, sMobileNum});
+    return CallText(kGetUserInfo,
+                    {memberID, memberNum, memberName, certificateType, certficateNum, sPhoneNum, sMobileNum});
   }
-  S getUserInfo2(const S& memberID, const S& memberNum, const S& memberName,
-                 const S& certificateType, const S& certficateNum, const S& sPhoneNum,
-                 const S& sMobileNum, const S& sMemberGroup) override {
+  S getUserInfo2(const S& memberID, const S& memberNum, const S& memberName, const S& certificateType,
+                 const S& certficateNum, const S& sPhoneNum, const S& sMobileNum,
+                 const S& sMemberGroup) override {
     return CallText(kGetUserInfo2, {memberID, memberNum, memberName, certificateType, certficateNum,
                                     sPhoneNum, sMobileNum, sMemberGroup});
   }
   S getSurplus(const S& memberNum) override { return CallText(kGetSurplus, {memberNum}); }
-  S ValidMember(const S& memberType, const S& certificateType, const S& certificateNum,
-                const S& memberNum, const S& menberPWD, const S& validType) override {
+  S ValidMember(const S& memberType, const S& certificateType, const S& certificateNum, const S& memberNum,
+                const S& menberPWD, const S& validType) override {
     return CallText(kValidMember,
                     {memberType, certificateType, certificateNum, memberNum, menberPWD, validType});
   }
   S getTokenUserInfo(const S& token) override { return CallText(kGetTokenUserInfo, {token}); }
-  S getSurplusByImage(const S& strMemberNum) override {
-    return CallText(kGetSurplusByImage, {strMemberNum});
-  }
+  S getSurplusByImage(const S& strMemberNum) override { return CallText(kGetSurplusByImage, {strMemberNum}); }
   S SyncOrderData(const S& MemberBook) override { return CallText(kSyncOrderData, {MemberBook}); }
   S getMemberInfo(const S& strMemberNum) override { return CallText(kGetMemberInfo, {strMemberNum}); }
   int32_t ComsumeInfoPost(const S& sConsumeInfo) override {
@@ -69,8 +67,7 @@ class TicketManageProxy final : public RioProxyOf<TicketManage> {
                             const S& LastTicketCode) override {
     return CallInt(kCheckConsumeMoney, {OrderCode, MemberID, OperatedBy, LastTicketCode});
   }
-  S getBalancerReport(const S& GroupCode, const S& UserCode, const S& BeginTime,
-                      const S& EndTime) override {
+  S getBalancerReport(const S& GroupCode, const S& UserCode, const S& BeginTime, const S& EndTime) override {
     return CallText(kGetBalancerReport, {GroupCode, UserCode, BeginTime, EndTime});
   }
 };
@@ -98,13 +95,13 @@ const InvokableInfo& TicketManageInfo() {
       TicketManage::IID,
       "TicketManage",
       {
-          Text("getUserInfo", {"memberID", "memberNum", "memberName", "certificateType",
-                               "certficateNum", "sPhoneNum", "sMobileNum"}),
-          Text("getUserInfo2", {"memberID", "memberNum", "memberName", "certificateType",
-                                "certficateNum", "sPhoneNum", "sMobileNum", "sMemberGroup"}),
+          Text("getUserInfo", {"memberID", "memberNum", "memberName", "certificateType", "certficateNum",
+                               "sPhoneNum", "sMobileNum"}),
+          Text("getUserInfo2", {"memberID", "memberNum", "memberName", "certificateType", "certficateNum",
+                                "sPhoneNum", "sMobileNum", "sMemberGroup"}),
           Text("getSurplus", {"memberNum"}),
-          Text("ValidMember", {"memberType", "certificateType", "certificateNum", "memberNum",
-                               "menberPWD", "validType"}),
+          Text("ValidMember",
+               {"memberType", "certificateType", "certificateNum", "memberNum", "menberPWD", "validType"}),
           Text("getTokenUserInfo", {"token"}),
           Text("getSurplusByImage", {"strMemberNum"}),
           Text("SyncOrderData", {"MemberBook"}),
@@ -147,8 +144,7 @@ void TicketManage_WSDL_Initialize() {
   reg.RegisterInvokeOptions(TicketManage::IID, quorl::kInvokeDefault);
 }
 
-quorl::IntfPtr<TicketManage> GetTicketManage(bool UseWSDL, const std::string& Addr,
-                                             THTTPRIO* HTTPRIO) {
+quorl::IntfPtr<TicketManage> GetTicketManage(bool UseWSDL, const std::string& Addr, THTTPRIO* HTTPRIO) {
   quorl::IntfPtr<TicketManage> result;
   const quorl::TicketManageDeployment deployment = quorl::TicketManageDeploymentValues();
   quorl::UseTicketManageNamespace(deployment.nameSpace);

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Interfaces.h"
 #include "core/PackageExport.h"
+#include "platform/Interfaces.h"
 #include "soap/InvokeRegistry.h"
 
 class THTTPRIO;
@@ -19,26 +19,20 @@ struct QUORL_PACKAGE_API TicketManage : IInvokable {
   static constexpr TGUID IID = TGUID::Parse("{29AB1245-9703-082B-5336-A29584C5AEC4}");
 
   virtual std::u16string getUserInfo(const std::u16string& memberID, const std::u16string& memberNum,
-                                     const std::u16string& memberName,
-                                     const std::u16string& certificateType,
-                                     const std::u16string& certficateNum,
-                                     const std::u16string& sPhoneNum,
+                                     const std::u16string& memberName, const std::u16string& certificateType,
+                                     const std::u16string& certficateNum, const std::u16string& sPhoneNum,
                                      const std::u16string& sMobileNum) = 0;
   // Answer: the member-info document ("data" with one "dataitem" per member).
   virtual std::u16string getUserInfo2(const std::u16string& memberID, const std::u16string& memberNum,
-                                      const std::u16string& memberName,
-                                      const std::u16string& certificateType,
-                                      const std::u16string& certficateNum,
-                                      const std::u16string& sPhoneNum,
+                                      const std::u16string& memberName, const std::u16string& certificateType,
+                                      const std::u16string& certficateNum, const std::u16string& sPhoneNum,
                                       const std::u16string& sMobileNum,
                                       const std::u16string& sMemberGroup) = 0;
   // Answer: the check-ticket document.
   virtual std::u16string getSurplus(const std::u16string& memberNum) = 0;
-  virtual std::u16string ValidMember(const std::u16string& memberType,
-                                     const std::u16string& certificateType,
-                                     const std::u16string& certificateNum,
-                                     const std::u16string& memberNum, const std::u16string& menberPWD,
-                                     const std::u16string& validType) = 0;
+  virtual std::u16string ValidMember(const std::u16string& memberType, const std::u16string& certificateType,
+                                     const std::u16string& certificateNum, const std::u16string& memberNum,
+                                     const std::u16string& menberPWD, const std::u16string& validType) = 0;
   virtual std::u16string getTokenUserInfo(const std::u16string& token) = 0;
   // Answer: the check-ticket document.
   virtual std::u16string getSurplusByImage(const std::u16string& strMemberNum) = 0;
@@ -52,8 +46,7 @@ struct QUORL_PACKAGE_API TicketManage : IInvokable {
                                     const std::u16string& OperatedBy,
                                     const std::u16string& LastTicketCode) = 0;
   // Answer: the report document ("data" with "dataitem" rows).
-  virtual std::u16string getBalancerReport(const std::u16string& GroupCode,
-                                           const std::u16string& UserCode,
+  virtual std::u16string getBalancerReport(const std::u16string& GroupCode, const std::u16string& UserCode,
                                            const std::u16string& BeginTime,
                                            const std::u16string& EndTime) = 0;
 
@@ -108,5 +101,6 @@ QUORL_PACKAGE_API void TicketManage_WSDL_Initialize();
 // is the endpoint. A given client is never freed here; a client created here
 // is freed when no interface results. Raises EIntfCastError when the client
 // does not support TicketManage (the port type is not registered).
-QUORL_PACKAGE_API quorl::IntfPtr<TicketManage> GetTicketManage(bool UseWSDL = false, const std::string& Addr = "",
-                                             THTTPRIO* HTTPRIO = nullptr);
+QUORL_PACKAGE_API quorl::IntfPtr<TicketManage> GetTicketManage(bool UseWSDL = false,
+                                                               const std::string& Addr = "",
+                                                               THTTPRIO* HTTPRIO = nullptr);

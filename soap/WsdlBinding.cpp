@@ -1,7 +1,6 @@
 #include "soap/WsdlBinding.h"
 
 #include <pugixml.hpp>
-
 #include <string_view>
 
 #include "platform/CodePage.h"
@@ -56,8 +55,7 @@ WsdlBinding::Port WsdlBinding::FindPort(std::string wsdl, const std::string& wsd
   if (LocalName(definitions.name()) != "definitions")
     throw ESOAPDomConvertError(where + "not a WSDL 1.1 document (no definitions element)");
   pugi::xml_node svc = ChildNamed(definitions, "service", service);
-  if (!svc)
-    throw ESOAPDomConvertError(where + "no service '" + Utf8ToGbk(service) + "'");
+  if (!svc) throw ESOAPDomConvertError(where + "no service '" + Utf8ToGbk(service) + "'");
   pugi::xml_node prt = ChildNamed(svc, "port", port);
   if (!prt)
     throw ESOAPDomConvertError(where + "service '" + Utf8ToGbk(svc.attribute("name").value()) +

@@ -13,8 +13,8 @@ class WsdlBinding {
   // the scheme and authority of wsdlUrl. Raises ESOAPDomConvertError naming
   // wsdlUrl when the text is not a WSDL document, has a DOCTYPE, or lacks the
   // service, the port, or its address.
-  static std::string FindEndpoint(std::string wsdl, const std::string& wsdlUrl,
-                                  const std::string& service, const std::string& port);
+  static std::string FindEndpoint(std::string wsdl, const std::string& wsdlUrl, const std::string& service,
+                                  const std::string& port);
 
   struct Port {
     std::string endpoint;

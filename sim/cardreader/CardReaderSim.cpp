@@ -228,11 +228,11 @@ __attribute__((visibility("default"))) int16_t dc_beep(int32_t icdev, uint16_t d
 }
 
 __attribute__((visibility("default"))) int16_t dc_authentication_pass_hex(int32_t icdev, uint8_t mode,
-                                                                         uint8_t sector, const char* key) {
+                                                                          uint8_t sector, const char* key) {
   Reader& r = State();
   const std::string keyText = key == nullptr ? std::string("(null)") : std::string(key, strnlen(key, 64));
-  const std::string call = "dc_authentication_pass_hex " + std::to_string(icdev) + " " + std::to_string(mode) +
-                           " " + std::to_string(sector) + " " + keyText;
+  const std::string call = "dc_authentication_pass_hex " + std::to_string(icdev) + " " +
+                           std::to_string(mode) + " " + std::to_string(sector) + " " + keyText;
   int16_t status = kOk;
   if (!IsOpen(icdev) || key == nullptr || mode > 1)
     status = kBadHandle;

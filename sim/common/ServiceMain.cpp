@@ -1,10 +1,10 @@
 #include "sim/common/ServiceMain.h"
 
-#include <CLI/CLI.hpp>
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
 
+#include <CLI/CLI.hpp>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -31,7 +31,8 @@ void AddServiceOptions(CLI::App& app, ServiceOptions& options) {
       ->check(CLI::Range(0, 65535));
   app.add_option("--db", options.db, "SQLite database of the service (created when missing)")
       ->required()
-      ->check([](const std::string& v) { return v.empty() ? std::string("must not be empty") : std::string(); });
+      ->check(
+          [](const std::string& v) { return v.empty() ? std::string("must not be empty") : std::string(); });
   app.add_option("--host", options.host, "address to listen on")->capture_default_str();
   app.footer("The first line on stdout is \"listening on PORT\". SIGINT or SIGTERM stop it.");
 }

@@ -1,8 +1,7 @@
 #include "sim/huitouke/SimService.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "platform/CodePage.h"
 #include "sim/common/ServiceDatabase.h"
@@ -62,19 +61,17 @@ bool NormalizeDate(const std::string& in, bool end, std::string& out) {
 }
 
 Json MemberJson(const Member& m) {
-  return {{"member_id", m.memberId}, {"realname", m.realname}, {"username", m.username},
-          {"password", m.password},  {"mobile", m.mobile},     {"email", m.email},
-          {"gender", m.gender},      {"birthday", m.birthday}, {"reg_date", m.regDate},
-          {"tel", m.tel}};
+  return {{"member_id", m.memberId}, {"realname", m.realname},
+          {"username", m.username},  {"password", m.password},
+          {"mobile", m.mobile},      {"email", m.email},
+          {"gender", m.gender},      {"birthday", m.birthday},
+          {"reg_date", m.regDate},   {"tel", m.tel}};
 }
 
 Json CardJson(const Card& c) {
-  return {{"card_no", c.cardNo},
-          {"user_point", std::to_string(c.points)},
-          {"user_status", c.status},
-          {"user_balance", Yuan(c.balanceCents)},
-          {"user_rank", c.rank},
-          {"user_rank_name", c.rankName},
+  return {{"card_no", c.cardNo},        {"user_point", std::to_string(c.points)},
+          {"user_status", c.status},    {"user_balance", Yuan(c.balanceCents)},
+          {"user_rank", c.rank},        {"user_rank_name", c.rankName},
           {"user_password", c.password}};
 }
 
@@ -82,8 +79,7 @@ Json CardJson(const Card& c) {
 
 std::string SimService::CheckCaller(const ParamList& params, bool withCount) const {
   const auto merchant = Find(params, "sbs_id");
-  if (!merchant || *merchant != config_.merchant)
-    return Failure("A00003", "商户号错误", withCount);
+  if (!merchant || *merchant != config_.merchant) return Failure("A00003", "商户号错误", withCount);
   if (!SignatureValid(params, config_.key)) return Failure("A00003", "签名错误", withCount);
   return std::string();
 }
@@ -133,16 +129,19 @@ std::string SimService::ConsumeInfoPost(const ParamList& params) {
   if (!cents || !points || orderNo->size() > kMaxOrderNo || empNo.size() > kMaxEmpNo)
     return Failure("A00001", "参数错误", false);
 
-  const ConsumeResult r = store_.Consume(FromClient(*cardNo), FromClient(*orderNo), *cents, *points,
-                                         empNo, FromClient(*store), simcommon::LocalTimeText());
+  const ConsumeResult r = store_.Consume(FromClient(*cardNo), FromClient(*orderNo), *cents, *points, empNo,
+                                         FromClient(*store), simcommon::LocalTimeText());
   const std::string state = "余额 " + FormatMoney(r.balanceCents) + "，积分 " + std::to_string(r.points);
   switch (r.outcome) {
-    case ConsumeOutcome::kUnknownCard: return Failure("A00002", "会员卡不存在", false);
-    case ConsumeOutcome::kCardNotUsable: return Failure("A00007", "会员卡状态不可用", false);
+    case ConsumeOutcome::kUnknownCard:
+      return Failure("A00002", "会员卡不存在", false);
+    case ConsumeOutcome::kCardNotUsable:
+      return Failure("A00007", "会员卡状态不可用", false);
     case ConsumeOutcome::kInsufficientBalance:
       return Failure("A00004", "余额不足，" + state, false);
     case ConsumeOutcome::kAlreadyPosted:
-    case ConsumeOutcome::kCharged: break;
+    case ConsumeOutcome::kCharged:
+      break;
   }
   const std::string result = r.outcome == ConsumeOutcome::kCharged
                                  ? "消费成功，" + state

@@ -68,7 +68,6 @@ INSERT INTO htk_card (card_no, member_id, user_password, balance_cents, points, 
   ('8600000005', 1005, '112233', 99999, 5000, '正常', 3.5, '钻石会员');
 )sql";
 
-
 constexpr const char* kMemberColumns =
     "member_id, realname, username, password, mobile, email, gender, birthday, reg_date, tel";
 
@@ -175,15 +174,16 @@ std::optional<Card> SimStore::CardByNo(const std::string& cardNo) {
 std::vector<Card> SimStore::CardsOf(int64_t memberId) {
   std::lock_guard lock(mutex_);
   const QueryResult r = db_->Query(
-      std::string("SELECT ") + kCardColumns + " FROM htk_card WHERE member_id = ?1 ORDER BY card_no", {memberId});
+      std::string("SELECT ") + kCardColumns + " FROM htk_card WHERE member_id = ?1 ORDER BY card_no",
+      {memberId});
   std::vector<Card> cards;
   for (size_t i = 0; i < r.rows.size(); ++i) cards.push_back(ReadCard(r, i));
   return cards;
 }
 
-ConsumeResult SimStore::Consume(const std::string& cardNo, const std::string& orderNo,
-                                int64_t moneyCents, int64_t points, const std::string& empNo,
-                                const std::string& storeId, const std::string& time) {
+ConsumeResult SimStore::Consume(const std::string& cardNo, const std::string& orderNo, int64_t moneyCents,
+                                int64_t points, const std::string& empNo, const std::string& storeId,
+                                const std::string& time) {
   std::lock_guard lock(mutex_);
   ConsumeResult result;
   Transaction t(*db_);  // rolled back unless the card is charged
@@ -201,10 +201,12 @@ ConsumeResult SimStore::Consume(const std::string& cardNo, const std::string& or
   } else if (result.balanceCents < moneyCents) {
     result.outcome = ConsumeOutcome::kInsufficientBalance;
   } else {
-    db_->Execute("UPDATE htk_card SET balance_cents = balance_cents - ?2, points = points + ?3 WHERE card_no = ?1",
-                 {cardNo, moneyCents, points});
     db_->Execute(
-        "INSERT INTO htk_movement (card_no, type, saving_sub_cents, point_add, time, emp_no, order_no, store_id)"
+        "UPDATE htk_card SET balance_cents = balance_cents - ?2, points = points + ?3 WHERE card_no = ?1",
+        {cardNo, moneyCents, points});
+    db_->Execute(
+        "INSERT INTO htk_movement (card_no, type, saving_sub_cents, point_add, time, emp_no, order_no, "
+        "store_id)"
         " VALUES (?1, '2', ?2, ?3, ?4, ?5, ?6, ?7)",
         {cardNo, moneyCents, points, time, empNo, orderNo, storeId});
     t.Commit();
@@ -215,9 +217,8 @@ ConsumeResult SimStore::Consume(const std::string& cardNo, const std::string& or
   return result;
 }
 
-MovementPage SimStore::Movements(const std::string& cardNo, const std::string& type,
-                                 const std::string& sdate, const std::string& edate, int64_t page,
-                                 int64_t perPage) {
+MovementPage SimStore::Movements(const std::string& cardNo, const std::string& type, const std::string& sdate,
+                                 const std::string& edate, int64_t page, int64_t perPage) {
   std::lock_guard lock(mutex_);
   const std::string where =
       " FROM htk_movement WHERE card_no = ?1 AND (?2 = '' OR ?2 = '0' OR type = ?2)"

@@ -12,7 +12,6 @@
 
 #include "host/Database.h"
 
-
 namespace quorl::htksim {
 
 struct Member {
@@ -89,9 +88,8 @@ class SimStore {
   // Movements of a card, oldest first. type "" or "0" means every type;
   // sdate/edate are inclusive text bounds ("" = open), compared with the
   // stored "yyyy-mm-dd hh:nn:ss". page counts from 1.
-  MovementPage Movements(const std::string& cardNo, const std::string& type,
-                         const std::string& sdate, const std::string& edate, int64_t page,
-                         int64_t perPage);
+  MovementPage Movements(const std::string& cardNo, const std::string& type, const std::string& sdate,
+                         const std::string& edate, int64_t page, int64_t perPage);
 
  private:
   std::unique_ptr<DatabaseConnection> db_;

@@ -1,12 +1,11 @@
 // huitouke-sim: a local stand-in for the HuiTouKe member platform, so the
 // package's platform client runs end to end on one machine.
 
-#include <CLI/CLI.hpp>
 #include <httplib.h>
 
-#include <nlohmann/json.hpp>
-
+#include <CLI/CLI.hpp>
 #include <exception>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "sim/common/ServiceMain.h"
@@ -49,14 +48,17 @@ int main(int argc, char** argv) {
   int seedMovements = quorl::htksim::SimStore::kSeedMovements;
   app.add_option("--key", key, "the shared platform key")->required();
   app.add_option("--merchant", merchant, "the merchant identifier accepted in sbs_id")->required();
-  CLI::Option* seedFlag = app.add_flag("--seed", seed, "add demo members, cards and movements to an empty database");
-  app.add_option("--seed-movements", seedMovements,
-                 "with --seed: card 8600000001 gets N movements instead of 60, e.g. more than a client fetches")
+  CLI::Option* seedFlag =
+      app.add_flag("--seed", seed, "add demo members, cards and movements to an empty database");
+  app.add_option(
+         "--seed-movements", seedMovements,
+         "with --seed: card 8600000001 gets N movements instead of 60, e.g. more than a client fetches")
       ->check(CLI::Range(0, kMaxSeedMovements))
       ->needs(seedFlag);
   app.add_option("--base", base, "path before the method names")
       ->capture_default_str()
-      ->check([](const std::string& v) { return !v.empty() && v.front() == '/' ? "" : "must start with '/'"; });
+      ->check(
+          [](const std::string& v) { return !v.empty() && v.front() == '/' ? "" : "must start with '/'"; });
   if (auto code = sc::ParseServiceOptions(app, argc, argv)) return *code;
   sc::BlockStopSignals();
 

@@ -1,8 +1,7 @@
 #include "sim/ticketmanage/SoapEndpoint.h"
 
-#include <pugixml.hpp>
-
 #include <map>
+#include <pugixml.hpp>
 #include <sstream>
 #include <string_view>
 
@@ -71,8 +70,7 @@ SoapEndpoint::Reply SoapEndpoint::HandlePost(const std::string& body) {
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_buffer(
       body.data(), body.size(), pugi::parse_default | pugi::parse_doctype, pugi::encoding_auto);
-  if (!parsed)
-    return {500, Fault("Client", std::string("malformed request: ") + parsed.description())};
+  if (!parsed) return {500, Fault("Client", std::string("malformed request: ") + parsed.description())};
   for (pugi::xml_node c = doc.first_child(); c; c = c.next_sibling())
     if (c.type() == pugi::node_doctype) return {500, Fault("Client", "a DOCTYPE is not allowed")};
   pugi::xml_node env = doc.document_element();
@@ -92,8 +90,7 @@ SoapEndpoint::Reply SoapEndpoint::HandlePost(const std::string& body) {
 
   const std::string operation(LocalName(call.name()));
   const OperationInfo* info = FindOperation(operation);
-  if (info == nullptr)
-    return {500, Fault("Client", "unknown operation '" + operation.substr(0, 64) + "'")};
+  if (info == nullptr) return {500, Fault("Client", "unknown operation '" + operation.substr(0, 64) + "'")};
   // Operations are known by namespace and name, as a real RPC service knows
   // them; an unqualified call is taken as meant for this service.
   const std::string_view callNs = NamespaceOf(call);

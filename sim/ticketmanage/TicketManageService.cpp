@@ -1,8 +1,7 @@
 #include "sim/ticketmanage/TicketManageService.h"
 
-#include <pugixml.hpp>
-
 #include <cstdio>
+#include <pugixml.hpp>
 #include <sstream>
 
 #include "sim/common/ServiceDatabase.h"
@@ -105,8 +104,7 @@ std::string TicketManageService::NormalizeTime(const std::string& raw, bool endO
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
   char sep1 = 0, sep2 = 0;
   int consumed = 0;
-  if (std::sscanf(text.c_str(), "%4d%c%2d%c%2d%n", &y, &sep1, &mo, &sep2, &d, &consumed) != 5)
-    return {};
+  if (std::sscanf(text.c_str(), "%4d%c%2d%c%2d%n", &y, &sep1, &mo, &sep2, &d, &consumed) != 5) return {};
   if (sep1 != sep2 || (sep1 != '-' && sep1 != '/')) return {};
   if (mo < 1 || mo > 12 || d < 1 || d > 31 || y < 1000) return {};
   std::string rest = text.substr(static_cast<size_t>(consumed));
@@ -120,8 +118,7 @@ std::string TicketManageService::NormalizeTime(const std::string& raw, bool endO
     std::string tail = rest.substr(1 + static_cast<size_t>(used));
     if (!tail.empty()) {
       int used2 = 0;
-      if (std::sscanf(tail.c_str(), ":%2d%n", &s, &used2) != 1 ||
-          static_cast<size_t>(used2) != tail.size())
+      if (std::sscanf(tail.c_str(), ":%2d%n", &s, &used2) != 1 || static_cast<size_t>(used2) != tail.size())
         return {};
     }
     if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return {};
@@ -187,8 +184,7 @@ std::string TicketManageService::MemberDocument(const QueryResult& rows) {
     set("sAddress", "address");
     set("sEmail", "email");
     set("cardstatus", "card_status");
-    item.append_attribute("memberBalance") =
-        FormatCents(CellInt(rows, i, "balance_cents")).c_str();
+    item.append_attribute("memberBalance") = FormatCents(CellInt(rows, i, "balance_cents")).c_str();
     set("isfeesmember", "is_fees_member");
     set("Points", "points");
     set("memberGroupcode", "group_code");
@@ -200,8 +196,7 @@ std::string TicketManageService::MemberDocument(const QueryResult& rows) {
   return Serialize(doc);
 }
 
-std::string TicketManageService::MemberInfo(const std::map<std::string, std::string>& p,
-                                            bool withGroup) {
+std::string TicketManageService::MemberInfo(const std::map<std::string, std::string>& p, bool withGroup) {
   // Every non-empty criterion must match; the name matches as a part of the
   // member's name, everything else exactly.
   const QueryResult rows = db_.Query(
@@ -217,8 +212,8 @@ std::string TicketManageService::MemberInfo(const std::map<std::string, std::str
 }
 
 std::string TicketManageService::TokenUserInfo(const std::string& token) {
-  const QueryResult rows = db_.Query(
-      "SELECT * FROM member WHERE token <> '' AND token = ?1 ORDER BY member_id", {token});
+  const QueryResult rows =
+      db_.Query("SELECT * FROM member WHERE token <> '' AND token = ?1 ORDER BY member_id", {token});
   return MemberDocument(rows);
 }
 
@@ -271,8 +266,9 @@ std::string TicketManageService::ValidMember(const std::map<std::string, std::st
         " AND (?2 = '' OR certificate_type = ?2)",
         {certNum, Part(p, "certificateType")});
   if (m.rows.size() != 1) return "0";
-  return CellText(m, 0, "member_valid") == "1" && CellText(m, 0, "pay_password") == Part(p, "menberPWD") ? "1"
-                                                                                             : "0";
+  return CellText(m, 0, "member_valid") == "1" && CellText(m, 0, "pay_password") == Part(p, "menberPWD")
+             ? "1"
+             : "0";
 }
 
 std::string TicketManageService::SyncOrderData(const std::string& document) {
@@ -283,8 +279,8 @@ std::string TicketManageService::SyncOrderData(const std::string& document) {
 
 int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
   pugi::xml_document doc;
-  if (!doc.load_buffer(document.data(), document.size(),
-                       pugi::parse_default | pugi::parse_doctype, pugi::encoding_utf8))
+  if (!doc.load_buffer(document.data(), document.size(), pugi::parse_default | pugi::parse_doctype,
+                       pugi::encoding_utf8))
     return 0;
   for (pugi::xml_node c = doc.first_child(); c; c = c.next_sibling())
     if (c.type() == pugi::node_doctype) return 0;
@@ -302,7 +298,8 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
   // The member is named by its id; a card number is accepted too.
   const QueryResult m = db_.Query(
       "SELECT member_id, member_valid, balance_cents FROM member"
-      " WHERE CAST(member_id AS TEXT) = ?1 OR member_num = ?1 ORDER BY CAST(member_id AS TEXT) = ?1 DESC LIMIT 1",
+      " WHERE CAST(member_id AS TEXT) = ?1 OR member_num = ?1 ORDER BY CAST(member_id AS TEXT) = ?1 DESC "
+      "LIMIT 1",
       {memberRef});
   if (m.rows.empty()) return 0;
   const int64_t memberId = CellInt(m, 0, "member_id");
@@ -320,8 +317,7 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
   const std::string operatorCode = Trimmed(Value(root, "MC_Creater"));
 
   Transaction t(db_);
-  db_.Execute("UPDATE member SET balance_cents = balance_cents - ?1 WHERE member_id = ?2",
-              {cents, memberId});
+  db_.Execute("UPDATE member SET balance_cents = balance_cents - ?1 WHERE member_id = ?2", {cents, memberId});
   db_.Execute(
       "INSERT INTO consumption (order_code, member_id, amount_cents, payment_name, operator_code,"
       " group_code, consume_time, posted_at, document) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
@@ -335,8 +331,8 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
     db_.Execute(
         "INSERT INTO consumption_line (order_code, line_no, price_level, ware_price, ware_num,"
         " cost_sum) VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
-        {orderCode, ++line, Value(c, "CL_PriceLevel"), Value(c, "CL_WarePrice"),
-         Value(c, "CL_WareNum"), Value(c, "CL_CostSum")});
+        {orderCode, ++line, Value(c, "CL_PriceLevel"), Value(c, "CL_WarePrice"), Value(c, "CL_WareNum"),
+         Value(c, "CL_CostSum")});
   }
   t.Commit();
   return 1;

@@ -1,9 +1,9 @@
 // ticketmanage-sim: a local TicketManage web service on its own SQLite
 // database, for demos and integration tests.
 
-#include <CLI/CLI.hpp>
 #include <httplib.h>
 
+#include <CLI/CLI.hpp>
 #include <exception>
 #include <mutex>
 #include <string>
@@ -29,8 +29,8 @@ constexpr size_t kMaxRequestBytes = 4u * 1024u * 1024u;
 bool IsPlainHost(const std::string& host) {
   if (host.empty() || host.size() > 255) return false;
   for (char c : host) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                    c == '-' || c == ':' || c == '[' || c == ']';
     if (!ok) return false;
   }
   return true;

@@ -4,10 +4,9 @@
 // fake warning dialog.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <cstring>
 #include <filesystem>
+#include <pugixml.hpp>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,8 +18,8 @@
 #include "fakes/FakeProcessLauncher.h"
 #include "fakes/FakeWarningHandler.h"
 #include "platform/CodePage.h"
-#include "support/RunProgram.h"
 #include "soap/TicketManage_WSDL.h"
+#include "support/RunProgram.h"
 
 namespace quorl::test {
 
@@ -28,11 +27,20 @@ inline std::string XmlEscaped(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -72,7 +80,8 @@ inline SoapCall ParseSoapCall(const HttpRequest& request) {
     const pugi::xml_node op = n.find_child([](pugi::xml_node c) { return c.type() == pugi::node_element; });
     call.operation = LocalName(op.name());
     for (pugi::xml_node part : op.children())
-      if (part.type() == pugi::node_element) call.parts.emplace_back(LocalName(part.name()), part.text().get());
+      if (part.type() == pugi::node_element)
+        call.parts.emplace_back(LocalName(part.name()), part.text().get());
   }
   return call;
 }

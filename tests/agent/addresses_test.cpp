@@ -90,8 +90,8 @@ TEST_F(Addresses, AddressTypeFromTheIniFile) {
       {"other section", "[OTHER]\nADDRESSTYPE=P\n", "type-G"},
       {"key missing", "[WSDLCONFIGURE]\nSOMETHING=P\n", "type-G"},
       {"names ignore case, CR LF", "[wsdlconfigure]\r\naddresstype=P\r\n", "type-P"},
-      {"odd lines around", "garbage line\n[broken\n;ADDRESSTYPE=G\n[WSDLCONFIGURE]\nno equals\nADDRESSTYPE = P \n",
-       "type-P"},
+      {"odd lines around",
+       "garbage line\n[broken\n;ADDRESSTYPE=G\n[WSDLCONFIGURE]\nno equals\nADDRESSTYPE = P \n", "type-P"},
       {"unknown type", "[WSDLCONFIGURE]\nADDRESSTYPE=Z\n", ""},
   };
   for (const Case& c : cases) {
@@ -107,8 +107,7 @@ TEST_F(Addresses, TrimsTheLastThreeColumnsOnly) {
       " WSDL_ADDR, COMMERCIAL, PASSWORDKEY, CONNECTUMNBYDB) VALUES ('N001','G','G01','N',"
       "'http://soap/ ',' http://wsdl ','  M1|S1  ',char(9)||'key'||char(13)||char(10),' Y ');");
   _GetMemberSysWSURL();
-  EXPECT_EQ(Current(),
-            (std::array<std::string, 5>{"http://soap/ ", " http://wsdl ", "M1|S1", "key", "Y"}));
+  EXPECT_EQ(Current(), (std::array<std::string, 5>{"http://soap/ ", " http://wsdl ", "M1|S1", "key", "Y"}));
 }
 
 TEST_F(Addresses, NullColumnsGiveEmptyText) {

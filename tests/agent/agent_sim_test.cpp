@@ -23,8 +23,10 @@ class AgentOverLoopback : public quorl::test::AgentFixture {
  protected:
   // Points the node's default rows of both address types at the servers.
   void PointAddressesAt(const std::string& soapUrl, const std::string& platformUrl) {
-    Sql("UPDATE QUORL_SOAPSERVER_ADDRESS SET SOAP_ADDR = '" + soapUrl + "' WHERE ADDRESSTYPE = 'G';"
-        "UPDATE QUORL_SOAPSERVER_ADDRESS SET SOAP_ADDR = '" + platformUrl + "' WHERE ADDRESSTYPE = 'H';");
+    Sql("UPDATE QUORL_SOAPSERVER_ADDRESS SET SOAP_ADDR = '" + soapUrl +
+        "' WHERE ADDRESSTYPE = 'G';"
+        "UPDATE QUORL_SOAPSERVER_ADDRESS SET SOAP_ADDR = '" +
+        platformUrl + "' WHERE ADDRESSTYPE = 'H';");
   }
   std::string Balance(const std::u16string& card) {
     return quorl::Utf16ToUtf8(Agent().GetSurplus(card)->Get_Dataitem()->Get_memberBalance());
@@ -96,8 +98,8 @@ TEST_F(AgentOverLoopback, PlatformSessionLooksUpAndChargesOnce) {
 
   auto post = [&](const std::string& order, const std::string& money) {
     TStringList lines;
-    for (const std::string& l : std::vector<std::string>{"", "", "card_no=8600000002", "order_no=" + order, "money=" + money, "points=20",
-                                "emp_no=1001"})
+    for (const std::string& l : std::vector<std::string>{"", "", "card_no=8600000002", "order_no=" + order,
+                                                         "money=" + money, "points=20", "emp_no=1001"})
       lines.Add(l);
     return Impl().ComsumeInfoPost_ByHTK(&lines, "", true, false);
   };

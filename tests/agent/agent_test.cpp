@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "agent/AgentFixture.h"
+#include "host/DBPipe.h"
 #include "host/QuorlContext.h"
 #include "huitouke/HtkTestSupport.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
@@ -19,16 +20,15 @@
 #include "platform/Lists.h"
 #include "soap/THTTPRIO.h"
 #include "soap/TMemberSysSoapAgent_ZEL.h"
-#include "host/DBPipe.h"
 
 namespace {
 
 using quorl::test::FakeHttpFault;
+using quorl::test::FormFields;
 using quorl::test::Gbk;
+using quorl::test::ReadPacket;
 using quorl::test::SoapAnswer;
 using quorl::test::SoapCall;
-using quorl::test::FormFields;
-using quorl::test::ReadPacket;
 
 const std::string kPostingWarning = "警告: 会员购票信息保存失败!，请与管理员联系";
 const std::string kCheckWarning = "警告: 会员校验失败，请与管理员联系";
@@ -92,10 +92,11 @@ TEST_F(MemberSysAgent, EachAgentReadsTheAddressesAgainAndItsPartsFollowThem) {
 TEST_F(MemberSysAgent, AnswersItsInterfaceAndHelloWhateverTheText) {
   void* out = nullptr;
   ASSERT_EQ(Agent().QueryInterface(IMemberSysAgent_ZEL::IID, &out), S_OK);
-  quorl::IntfPtr<IMemberSysAgent_ZEL> again = quorl::IntfPtr<IMemberSysAgent_ZEL>::Adopt(
-      static_cast<IMemberSysAgent_ZEL*>(out));
+  quorl::IntfPtr<IMemberSysAgent_ZEL> again =
+      quorl::IntfPtr<IMemberSysAgent_ZEL>::Adopt(static_cast<IMemberSysAgent_ZEL*>(out));
   EXPECT_EQ(again.get(), &Agent());
-  for (const std::string& text : std::vector<std::string>{"", "Hello", "x", Gbk("会员")}) EXPECT_EQ(Agent().Hello(text), "Hello");
+  for (const std::string& text : std::vector<std::string>{"", "Hello", "x", Gbk("会员")})
+    EXPECT_EQ(Agent().Hello(text), "Hello");
   EXPECT_TRUE(http_.server.requests.empty());
 }
 
@@ -122,9 +123,8 @@ TEST_F(MemberSysAgent, WebServiceLookupSendsTheCriteriaInOrderWithSkipsAsEmptyTe
   const SoapCall call = SoapCalls()[0];
   EXPECT_EQ(call.operation, "getUserInfo2");
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"memberID", "1001"},     {"memberNum", "8800000001"}, {"memberName", ""},
-      {"certificateType", "01"}, {"certficateNum", "110"},   {"sPhoneNum", ""},
-      {"sMobileNum", ""},       {"sMemberGroup", "G01"}};
+      {"memberID", "1001"},     {"memberNum", "8800000001"}, {"memberName", ""}, {"certificateType", "01"},
+      {"certficateNum", "110"}, {"sPhoneNum", ""},           {"sMobileNum", ""}, {"sMemberGroup", "G01"}};
   EXPECT_EQ(call.parts, expected);  // the password is never sent to the web service
   ASSERT_NE(list, nullptr);
   ASSERT_EQ(list->Count(), 2);
@@ -166,8 +166,8 @@ TEST_F(MemberSysAgent, MemberAccountLookupReadsTheHostDatabaseWithinTheGroup) {
 
 TEST_F(MemberSysAgent, PlatformLookupSendsOnlyTheNumberAndPassword) {
   UsePlatformAddresses();
-  const std::string answer = quorl::test::ReadFile(std::string(QUORL_TEST_SOURCE_DIR) +
-                                                          "/tests/data/htk_card_list_answer.json");
+  const std::string answer =
+      quorl::test::ReadFile(std::string(QUORL_TEST_SOURCE_DIR) + "/tests/data/htk_card_list_answer.json");
   for (const bool skipPassword : {false, true}) {
     SCOPED_TRACE(skipPassword);
     http_.server.requests.clear();
@@ -261,10 +261,9 @@ struct SwitchCase {
 
 // The behaviour every posting operation shares.
 const SwitchCase kSwitchMatrix[] = {
-    {false, false, Backend::kFails, true, false, false},   // nothing is asked
-    {false, true, Backend::kFails, true, true, false},     // printed without posting
-    {true, false, Backend::kAccepts, true, false, false},
-    {true, true, Backend::kAccepts, true, true, false},
+    {false, false, Backend::kFails, true, false, false},  // nothing is asked
+    {false, true, Backend::kFails, true, true, false},    // printed without posting
+    {true, false, Backend::kAccepts, true, false, false}, {true, true, Backend::kAccepts, true, true, false},
     {true, true, Backend::kRefuses, false, false, false},  // a refusal is silent
     {true, true, Backend::kFails, false, false, true},     // an error is shown once
 };
@@ -344,7 +343,8 @@ const PostingOperation kPostings[] = {
        TMemberSysAgentImpl_ZEL& agent = t.Impl();  // made while the database is there
        if (b == Backend::kFails) t.BreakDatabase();
        const std::string card = b == Backend::kRefuses ? "0000000000" : "8800000001";
-       return BoolText(agent.ComsumeInfoPost_ByServer(ServerPacket("S1", card, "10.00"), "1001", post, print));
+       return BoolText(
+           agent.ComsumeInfoPost_ByServer(ServerPacket("S1", card, "10.00"), "1001", post, print));
      },
      [](Posting& t) { return t.StoredConsumptions(); }, 0, "true"},
     {"ComsumeInfoPost_ByServer_OrderHandle",
@@ -365,14 +365,15 @@ const PostingOperation kPostings[] = {
        for (const char* l : {"", "", "card_no=8600000001", "order_no=H1", "money=10.00"}) lines.Add(l);
        return t.Impl().ComsumeInfoPost_ByHTK(&lines, "", post, print);
      },
-     [](Posting& t) { return t.Requests(); }, 1, "A00006\xcf\xfb\xb7\xd1\xb3\xc9\xb9\xa6"},  // 消费成功 in GBK
+     [](Posting& t) { return t.Requests(); }, 1,
+     "A00006\xcf\xfb\xb7\xd1\xb3\xc9\xb9\xa6"},  // 消费成功 in GBK
 };
 
 TEST_P(Posting, FollowsThePostAndPrintSwitches) {
   const PostingOperation& op = kPostings[GetParam()];
   for (const SwitchCase& c : kSwitchMatrix) {
-    SCOPED_TRACE(::testing::Message() << "post " << c.post << " print " << c.print << " backend "
-                                      << static_cast<int>(c.backend));
+    SCOPED_TRACE(::testing::Message()
+                 << "post " << c.post << " print " << c.print << " backend " << static_cast<int>(c.backend));
     Restart();
     const int before = op.reached(*this);
     const std::string result = op.run(*this, c.backend, c.post, c.print);
@@ -382,7 +383,8 @@ TEST_P(Posting, FollowsThePostAndPrintSwitches) {
     int reached = before;
     if (c.post && c.backend == Backend::kAccepts) reached = before + 1;
     if (c.post && c.backend == Backend::kRefuses) reached = before + op.reachedOnRefusal;
-    if (c.post && c.backend == Backend::kFails) reached = op.reached(*this);  // a failure may come early or late
+    if (c.post && c.backend == Backend::kFails)
+      reached = op.reached(*this);  // a failure may come early or late
     EXPECT_EQ(op.reached(*this), reached);
     EXPECT_EQ(launcher_.fake.starts.size(), c.printed ? 1u : 0u);
     EXPECT_EQ(Warnings(), c.warned ? std::vector<std::string>{kPostingWarning} : std::vector<std::string>{});
@@ -431,7 +433,8 @@ TEST_F(MemberSysAgent, PlatformPostingOverwritesTheFirstTwoLinesAndSignsTheRest)
   TStringList lines;
   for (const char* l : {"x=1", "y=2", "card_no=8600000001", "order_no=H7", "money=1.50"}) lines.Add(l);
   EXPECT_EQ(Impl().ComsumeInfoPost_ByHTK(&lines, "ignored", true, false), "A00006ok");
-  EXPECT_EQ(lines.Text(), "sbs_id=SBS-NEW\nstore_id=STORE-NEW\ncard_no=8600000001\norder_no=H7\nmoney=1.50\n");
+  EXPECT_EQ(lines.Text(),
+            "sbs_id=SBS-NEW\nstore_id=STORE-NEW\ncard_no=8600000001\norder_no=H7\nmoney=1.50\n");
   ASSERT_EQ(http_.server.requests.size(), 1u);
   EXPECT_EQ(http_.server.requests[0].url, "http://127.0.0.1:18082/api/ConsumeInfoPost");
   const auto fields = FormFields(http_.server.requests[0].body);
@@ -457,7 +460,8 @@ TEST_F(MemberSysAgent, MemberAccountPostingChargesAnOrderOnce) {
   EXPECT_TRUE(Impl().ComsumeInfoPost_ByServer(packet, "1001", true, false));
   EXPECT_TRUE(Impl().ComsumeInfoPost_ByServer(packet, "1001", true, false));  // already posted
   // The second order finds 2.50 left: refused, silently.
-  EXPECT_FALSE(Impl().ComsumeInfoPost_ByServer(ServerPacket("S-TWO", "8800000002", "10.00"), "1001", true, false));
+  EXPECT_FALSE(
+      Impl().ComsumeInfoPost_ByServer(ServerPacket("S-TWO", "8800000002", "10.00"), "1001", true, false));
   TQueryUserInfoConditionRecord_ZEL c;
   c.MemberNum = "8800000002";
   std::unique_ptr<TMemberUserInfoList_ZEL> list(Agent().GetUserInfo(c, "Y"));
@@ -473,7 +477,10 @@ TEST_F(MemberSysAgent, CheckConsumeMoneyIsTrueOnlyForOne) {
     const char* answer;  // nullptr: the connection fails
     bool result;
     bool warned;
-  } cases[] = {{"1", true, false}, {"0", false, false}, {"2", false, false}, {"-1", false, false},
+  } cases[] = {{"1", true, false},
+               {"0", false, false},
+               {"2", false, false},
+               {"-1", false, false},
                {nullptr, false, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer ? c.answer : "failure");
@@ -501,12 +508,15 @@ std::string ReportAnswer(const std::string& items, const std::string& root = "da
 
 TEST_F(MemberSysAgent, ReportRowsCarryTheSevenFields) {
   const std::string longName(40, 'N');
-  http_.server.Respond(200, ReportAnswer(
-      "<dataitem opearatedID=\"2\" userName=\"王小明\" userCode=\"1001\" membername=\"张伟\" "
-      "membermobileno=\"13800000001\" paymentname=\"会员卡\" pamount=\"35.50\"/>"
-      "<dataitem opearatedID=\"-3\" userName=\"" + longName + "\" pamount=\"\"/>"
-      "<dataitem opearatedID=\"4\" pamount=\"12abc\"/>"
-      "<dataitem opearatedID=\"5\"/>"));
+  http_.server.Respond(
+      200,
+      ReportAnswer("<dataitem opearatedID=\"2\" userName=\"王小明\" userCode=\"1001\" membername=\"张伟\" "
+                   "membermobileno=\"13800000001\" paymentname=\"会员卡\" pamount=\"35.50\"/>"
+                   "<dataitem opearatedID=\"-3\" userName=\"" +
+                   longName +
+                   "\" pamount=\"\"/>"
+                   "<dataitem opearatedID=\"4\" pamount=\"12abc\"/>"
+                   "<dataitem opearatedID=\"5\"/>"));
   const Variant packet = Agent().getMemberBalanceReport(u"G01", u"1001", u"2024-01-01", u"2024-01-31");
   const SoapCall call = SoapCalls().at(0);
   EXPECT_EQ(call.operation, "getBalancerReport");
@@ -520,8 +530,8 @@ TEST_F(MemberSysAgent, ReportRowsCarryTheSevenFields) {
     const char* name;
     TFieldType type;
     int size;
-  } fields[] = {{"UserID", TFieldType::ftInteger, 0},        {"UserName", TFieldType::ftString, 32},
-                {"UserCode", TFieldType::ftString, 32},      {"MemberName", TFieldType::ftString, 32},
+  } fields[] = {{"UserID", TFieldType::ftInteger, 0},         {"UserName", TFieldType::ftString, 32},
+                {"UserCode", TFieldType::ftString, 32},       {"MemberName", TFieldType::ftString, 32},
                 {"MemberMobileNO", TFieldType::ftString, 32}, {"PayMentName", TFieldType::ftString, 32},
                 {"PayAmount", TFieldType::ftFloat, 0}};
   ASSERT_EQ(ds.FieldCount(), 7);

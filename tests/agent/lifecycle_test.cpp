@@ -14,10 +14,15 @@
 
 namespace {
 
-const std::vector<std::string> kLoadOrder = {
-    "TicketManage_WSDL", "uCoreMemberSysErrorRes_ZEL", "uMemberCardCheckTicket_KETHO",
-    "uVxJSON",           "md5",                        "uHuiTouKe_ZEL",
-    "uCoreMemberSys_ZEL", "drv_unit",                  "swipecard"};
+const std::vector<std::string> kLoadOrder = {"TicketManage_WSDL",
+                                             "uCoreMemberSysErrorRes_ZEL",
+                                             "uMemberCardCheckTicket_KETHO",
+                                             "uVxJSON",
+                                             "md5",
+                                             "uHuiTouKe_ZEL",
+                                             "uCoreMemberSys_ZEL",
+                                             "drv_unit",
+                                             "swipecard"};
 
 std::vector<std::string> Steps(const char* verb, bool reverse) {
   std::vector<std::string> out;
@@ -134,9 +139,8 @@ TEST_F(PackageLoad, UnloadReleasesTheAgentBeforeTablesAndAddresses) {
 TEST(MemberValidFlag, TextAndTest) {
   EXPECT_EQ(GetIsValidMemberTypeValue_ZEL(true), "1");
   EXPECT_EQ(GetIsValidMemberTypeValue_ZEL(false), "0");
-  const std::pair<const char*, bool> cases[] = {{"1", true},  {"0", false},  {"", false},
-                                                {"1 ", false}, {" 1", false}, {"01", false},
-                                                {"Y", false}, {"true", false}};
+  const std::pair<const char*, bool> cases[] = {{"1", true},   {"0", false},  {"", false},  {"1 ", false},
+                                                {" 1", false}, {"01", false}, {"Y", false}, {"true", false}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(GetIsValidMemberType_ZEL(text), expected) << text;
 }
 

@@ -31,10 +31,9 @@ class Relay {
       for (const char* name : {"SOAPAction"})
         if (req.has_header(name)) headers.emplace(name, req.get_header_value(name));
       const std::string path = req.target;
-      httplib::Result r =
-          req.method == "GET"
-              ? target_.Get(path, headers)
-              : target_.Post(path, headers, req.body, req.get_header_value("Content-Type"));
+      httplib::Result r = req.method == "GET"
+                              ? target_.Get(path, headers)
+                              : target_.Post(path, headers, req.body, req.get_header_value("Content-Type"));
       ++forwarded;
       if (holdNext.exchange(false)) {
         // The service has answered; the till never hears of it.
@@ -154,8 +153,8 @@ TEST_F(RetriedPosting, PlatformChargesTheRetriedOrderOnce) {
   };
   const auto post = [this] {
     TStringList lines;
-    for (const char* l : {"", "", "card_no=8600000002", "order_no=HTK-RETRY-1", "money=20.50",
-                          "points=20", "emp_no=1001"})
+    for (const char* l :
+         {"", "", "card_no=8600000002", "order_no=HTK-RETRY-1", "money=20.50", "points=20", "emp_no=1001"})
       lines.Add(l);
     return Impl().ComsumeInfoPost_ByHTK(&lines, "", true, false);
   };

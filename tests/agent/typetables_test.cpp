@@ -18,7 +18,8 @@ const std::string kUser = "\xD3\xC3\xBB\xA7";
 const std::string kTicketBuyer = "\xC6\xD5\xCD\xA8\xB9\xBA\xC6\xB1\xD5\xDF";
 
 std::string IdentRow(int id, const std::string& name, const std::string& code, const std::string& node) {
-  return "INSERT INTO QUORL_MEMBER_IDENTTYPE (IDENTTYPEID, IDENTTYPENAME, CERTIFICATETYPE, NODECODE) VALUES (" +
+  return "INSERT INTO QUORL_MEMBER_IDENTTYPE (IDENTTYPEID, IDENTTYPENAME, CERTIFICATETYPE, NODECODE) VALUES "
+         "(" +
          std::to_string(id) + ",'" + name + "','" + code + "','" + node + "');\n";
 }
 
@@ -77,9 +78,9 @@ TEST_F(TypeTables, SendsTheQueryOfTheContextsNode) {
   Sql(IdentRow(1, "quoted", "01", "N''7"));
   TakeQueries();
   EXPECT_EQ(GetCertificateTypeDisplayName("01"), "quoted");
-  EXPECT_EQ(TakeQueries(),
-            (std::vector<std::string>{"select IDENTTYPEID, IDENTTYPENAME, CERTIFICATETYPE from "
-                                      "QUORL_MEMBER_IDENTTYPE where NODECODE = 'N''7' order by IDENTTYPEID"}));
+  EXPECT_EQ(TakeQueries(), (std::vector<std::string>{
+                               "select IDENTTYPEID, IDENTTYPENAME, CERTIFICATETYPE from "
+                               "QUORL_MEMBER_IDENTTYPE where NODECODE = 'N''7' order by IDENTTYPEID"}));
 }
 
 TEST_F(TypeTables, EmptyResultIsQueriedAgainUntilRowsAppear) {

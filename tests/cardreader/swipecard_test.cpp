@@ -1,5 +1,7 @@
 // The swipe-card dialog and the reader binding, against the simulated reader
 // library loaded with dlopen as a till loads the real one.
+#include "cardreader/swipecard.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,7 +22,6 @@
 
 #include "cardreader/ReaderLibrary.h"
 #include "cardreader/drv_unit.h"
-#include "cardreader/swipecard.h"
 #include "host/WarningMessage.h"
 #include "huitouke/md5.h"
 #include "platform/CodePage.h"
@@ -100,7 +101,8 @@ class SwipeCard : public ::testing::Test {
 };
 
 const std::string kCardHead = "serial = 3735928559\nkey = 5a3e9c01b7d4\n";
-const std::vector<std::string> kOpen = {"dc_init 3", "dc_card 0", "dc_beep 0", "dc_authentication_pass_hex 0"};
+const std::vector<std::string> kOpen = {"dc_init 3", "dc_card 0", "dc_beep 0",
+                                        "dc_authentication_pass_hex 0"};
 const std::vector<std::string> kClose = {"dc_reset 0", "dc_exit 0"};
 
 std::vector<std::string> Seq(std::initializer_list<std::vector<std::string>> parts) {
@@ -111,11 +113,11 @@ std::vector<std::string> Seq(std::initializer_list<std::vector<std::string>> par
 
 struct ReadCase {
   const char* name;
-  std::string card;          // card file text
-  std::string cardno;        // expected cardno (GBK)
-  std::string snr;           // expected snr and cardid
+  std::string card;    // card file text
+  std::string cardno;  // expected cardno (GBK)
+  std::string snr;     // expected snr and cardid
   std::vector<std::string> calls;
-  bool shown;                // Button3Click shows the number and moves the focus
+  bool shown;  // Button3Click shows the number and moves the focus
 };
 
 TEST_F(SwipeCard, ReadsFollowTheReaderSequenceAndAlwaysCloseTheReader) {
@@ -123,15 +125,19 @@ TEST_F(SwipeCard, ReadsFollowTheReaderSequenceAndAlwaysCloseTheReader) {
   const ReadCase cases[] = {
       {"padded number", kCardHead + Blocks(Padded("12345678")), "12345678", "3735928559",
        Seq({kOpen, {"dc_read_hex 0", "dc_read_hex 0"}, kClose}), true},
-      {"no padding", kCardHead + Blocks("ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"), "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345",
-       "3735928559", Seq({kOpen, {"dc_read_hex 0", "dc_read_hex 0"}, kClose}), true},
+      {"no padding", kCardHead + Blocks("ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"),
+       "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", "3735928559",
+       Seq({kOpen, {"dc_read_hex 0", "dc_read_hex 0"}, kClose}), true},
       {"dollar inside the number", kCardHead + Blocks(Padded("12$34")), "12$34", "3735928559",
        Seq({kOpen, {"dc_read_hex 0", "dc_read_hex 0"}, kClose}), true},
       {"GBK number", kCardHead + Blocks(Padded(gbkNumber)), gbkNumber, "3735928559",
        Seq({kOpen, {"dc_read_hex 0", "dc_read_hex 0"}, kClose}), true},
       {"all dollars", kCardHead + Blocks(std::string(32, '$')), "", "3735928559",
        Seq({kOpen, {"dc_read_hex 0", "dc_read_hex 0"}, kClose}), false},
-      {"wrong key", "serial = 42\nkey = 000000000000\n" + Blocks(Padded("1")), "", "42",
+      {"wrong key",
+       "serial = 42\nkey = 000000000000\n" + Blocks(Padded("1")),
+       "",
+       "42",
        {"dc_init 3", "dc_card 0", "dc_beep 0", "dc_authentication_pass_hex 2", "dc_reset 0", "dc_exit 0"},
        false},
       {"block 14 missing", kCardHead + "block13 = " + Hex(Padded("1")).substr(0, 32) + "\n", "", "3735928559",
@@ -178,10 +184,16 @@ TEST_F(SwipeCard, AReaderThatCannotBeOpenedChangesNothing) {
   const Case cases[] = {
       {"reader absent", "reader = absent\n", "", {"dc_init -1"}, ""},
       {"malformed card file", "serial = twelve\n", "", {"dc_init -1"}, ""},
-      {"no library", kCardHead, (fs::temp_directory_path() / "no-such-dir/libcardreader.so").string(), {},
+      {"no library",
+       kCardHead,
+       (fs::temp_directory_path() / "no-such-dir/libcardreader.so").string(),
+       {},
        "无法加载读卡器库 "},
-      {"library without the reader functions", kCardHead,
-       std::string(QUORL_TEST_BINARY_DIR) + "/lib/libQuorlRTL.so", {}, "读卡器库 "},
+      {"library without the reader functions",
+       kCardHead,
+       std::string(QUORL_TEST_BINARY_DIR) + "/lib/libQuorlRTL.so",
+       {},
+       "读卡器库 "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -262,8 +274,11 @@ TEST_F(SwipeCard, PasswordFieldTakesDigitsBackspaceAndEnter) {
 
 TEST_F(SwipeCard, OkStoresTheDigestOfTheTrimmedPasswordAndCancelKeepsTheFields) {
   const std::string digest1234 = MD5Print(MD5String("1234"));
-  const std::pair<const char*, std::string> cases[] = {
-      {"", ""}, {"1234", digest1234}, {"  1234  ", digest1234}, {"\t1234", digest1234}, {"   ", MD5Print(MD5String(""))}};
+  const std::pair<const char*, std::string> cases[] = {{"", ""},
+                                                       {"1234", digest1234},
+                                                       {"  1234  ", digest1234},
+                                                       {"\t1234", digest1234},
+                                                       {"   ", MD5Print(MD5String(""))}};
   for (const auto& [typed, digest] : cases) {
     SCOPED_TRACE(typed);
     dialog_->passmd5 = "before";
@@ -366,9 +381,18 @@ TEST_F(SwipeCard, LayoutMatchesTheForm) {
 }
 
 TEST(SwipeCardConversions, HexTextAndNumbers) {
-  const std::pair<std::string, int32_t> numbers[] = {
-      {" ff", 255}, {"1G", 16}, {"", 0}, {"   ", 0}, {"7fffffff", INT_MAX}, {"ffffffff", -1},
-      {"100000000", 0}, {"aB\t", 0xAB}, {"zz", 0}, {"\x01" "10\x20", 16}};
+  const std::pair<std::string, int32_t> numbers[] = {{" ff", 255},
+                                                     {"1G", 16},
+                                                     {"", 0},
+                                                     {"   ", 0},
+                                                     {"7fffffff", INT_MAX},
+                                                     {"ffffffff", -1},
+                                                     {"100000000", 0},
+                                                     {"aB\t", 0xAB},
+                                                     {"zz", 0},
+                                                     {"\x01"
+                                                      "10\x20",
+                                                      16}};
   for (const auto& [text, value] : numbers) EXPECT_EQ(Tswpcard::HexToInt(text), value) << text;
   EXPECT_EQ(Tswpcard::hextostring("41424"), "AB");
   EXPECT_EQ(Tswpcard::hextostring("4"), "");
@@ -394,7 +418,8 @@ TEST(ReaderLibraryBinding, NamesTheFileAndTheMissingFunction) {
   }
   // The default is the simulated library beside the file that holds the
   // package's code: this program, which links the package's objects.
-  EXPECT_EQ(quorl::DefaultReaderLibraryPath(), std::string(QUORL_TEST_BINARY_DIR) + "/tests/libcardreader.so");
+  EXPECT_EQ(quorl::DefaultReaderLibraryPath(),
+            std::string(QUORL_TEST_BINARY_DIR) + "/tests/libcardreader.so");
 }
 
 }  // namespace

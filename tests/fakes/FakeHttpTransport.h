@@ -41,8 +41,7 @@ class FakeHttpServer {
   HttpResponse defaultResponse{200, {}, ""};
   int transportsCreated = 0;
 
-  void Respond(int status, std::string body,
-               std::vector<std::pair<std::string, std::string>> headers = {},
+  void Respond(int status, std::string body, std::vector<std::pair<std::string, std::string>> headers = {},
                std::string reason = {}) {
     queued.push_back(HttpResponse{status, std::move(headers), std::move(body), std::move(reason)});
   }

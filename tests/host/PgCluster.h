@@ -76,7 +76,8 @@ class PgCluster {
     for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql", ec)) {
       const std::filesystem::path bin = entry.path() / "bin";
       const int version = std::atoi(entry.path().filename().c_str());
-      if (version > bestVersion && std::filesystem::exists(bin / "initdb") && std::filesystem::exists(bin / "pg_ctl")) {
+      if (version > bestVersion && std::filesystem::exists(bin / "initdb") &&
+          std::filesystem::exists(bin / "pg_ctl")) {
         best = bin.string();
         bestVersion = version;
       }
@@ -103,8 +104,9 @@ class PgCluster {
   void Start(const Options& options) {
     const std::string bin = FindBinDir();
     if (bin.empty()) {
-      error_ = "PostgreSQL server programs (initdb, pg_ctl) not found under /usr/lib/postgresql/*/bin: "
-               "run scripts/setup.sh";
+      error_ =
+          "PostgreSQL server programs (initdb, pg_ctl) not found under /usr/lib/postgresql/*/bin: "
+          "run scripts/setup.sh";
       return;
     }
     // Always /tmp: the server's account must reach the folder (a TMPDIR under
@@ -118,7 +120,8 @@ class PgCluster {
     if (geteuid() == 0) {
       const passwd* pw = getpwnam("postgres");
       if (pw == nullptr) {
-        error_ = "running as root and there is no 'postgres' account to run the server as: run scripts/setup.sh";
+        error_ =
+            "running as root and there is no 'postgres' account to run the server as: run scripts/setup.sh";
         std::filesystem::remove_all(dir_);
         return;
       }
@@ -128,7 +131,7 @@ class PgCluster {
         return;
       }
       asUser_ = std::filesystem::exists("/usr/sbin/runuser") ? "/usr/sbin/runuser -u postgres -- "
-                                                              : "runuser -u postgres -- ";
+                                                             : "runuser -u postgres -- ";
     }
     const std::string pgCtl = asUser_ + bin + "/pg_ctl -D " + dir_ + "/data";
     StartWatchdog(pgCtl + " -m immediate stop >/dev/null 2>&1; rm -rf " + dir_);
@@ -137,13 +140,14 @@ class PgCluster {
       return;
     }
 
-    if (!Run(bin + "/initdb -D " + dir_ + "/data -A trust -U postgres -E UTF8 --locale=C --no-sync", dir_ + "/initdb.log",
-             "initdb"))
+    if (!Run(bin + "/initdb -D " + dir_ + "/data -A trust -U postgres -E UTF8 --locale=C --no-sync",
+             dir_ + "/initdb.log", "initdb"))
       return;
     std::string settings = "-c listen_addresses='' -c unix_socket_directories='" + dir_ + "' -c port=5432";
     if (!options.durable)
       settings += " -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c deadlock_timeout=50ms";
-    Run(bin + "/pg_ctl -D " + dir_ + "/data -l " + dir_ + "/server.log -w -t 60 -o \"" + settings + "\" start",
+    Run(bin + "/pg_ctl -D " + dir_ + "/data -l " + dir_ + "/server.log -w -t 60 -o \"" + settings +
+            "\" start",
         dir_ + "/pg_ctl.log", "starting the PostgreSQL server");
   }
 

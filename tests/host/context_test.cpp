@@ -18,9 +18,19 @@ struct SessionGuard {
 TEST(ContextString, RoundTripsHostileValues) {
   const std::string chinese = quorl::Utf8ToGbk("星光影城;分=店%");
   const std::string values[] = {
-      "",           "N001",          ";",          "=",           "%",
-      "%3B",        "%%;;==",        "a=b;c=d",    "DB=/x;NODE=y", " lead and trail ",
-      "/tmp/a;b=c%d/host.db",        chinese,      std::string("\x01\x7f\xff", 3),
+      "",
+      "N001",
+      ";",
+      "=",
+      "%",
+      "%3B",
+      "%%;;==",
+      "a=b;c=d",
+      "DB=/x;NODE=y",
+      " lead and trail ",
+      "/tmp/a;b=c%d/host.db",
+      chinese,
+      std::string("\x01\x7f\xff", 3),
   };
   for (const std::string& v : values) {
     SCOPED_TRACE(v);
@@ -41,10 +51,10 @@ TEST(ContextString, ParsingIsTolerant) {
       {"garbage", "", "", ""},
       {"NODE=N1;COLOR=red;GROUP=G1", "N1", "G1", ""},
       {"node=N1; group =G1;db=/a.db", "N1", "G1", "/a.db"},  // key case and blanks
-      {"NODE=N1;NODE=N2", "N2", "", ""},                        // last one wins
+      {"NODE=N1;NODE=N2", "N2", "", ""},                     // last one wins
       {"=x;NODE", "", "", ""},
-      {"NODE=a=b", "a=b", "", ""},                              // only the first '=' splits
-      {"NODE=%zz%4%", "%zz%4%", "", ""},                        // bad escapes stay
+      {"NODE=a=b", "a=b", "", ""},        // only the first '=' splits
+      {"NODE=%zz%4%", "%zz%4%", "", ""},  // bad escapes stay
       {"DB=%2Ftmp%2fx.db", "", "", "/tmp/x.db"},
       {"NODE=N1;", "N1", "", ""},
   };
@@ -101,8 +111,7 @@ TEST(QuorlContext, AnswersGroupCodeProviderByQuery) {
   EXPECT_EQ(static_cast<IGroupCodeProvider*>(out)->GetGroupCode(), "G01");
   ASSERT_EQ(ctx.QueryInterface(IInterface::IID, &out), S_OK);
   EXPECT_NE(out, nullptr);
-  EXPECT_EQ(ctx.QueryInterface(TGUID::Parse("{00000000-0000-0000-0000-000000000001}"), &out),
-            E_NOINTERFACE);
+  EXPECT_EQ(ctx.QueryInterface(TGUID::Parse("{00000000-0000-0000-0000-000000000001}"), &out), E_NOINTERFACE);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(ctx.QueryInterface(IGroupCodeProvider::IID, nullptr), E_NOINTERFACE);
 

@@ -1,8 +1,9 @@
+#include "host/DBPipe.h"
+
 #include <gtest/gtest.h>
 
 #include "HostTestSupport.h"
 #include "fakes/FakeDatabase.h"
-#include "host/DBPipe.h"
 #include "platform/ClientDataSet.h"
 
 using quorl::DbValue;
@@ -45,7 +46,11 @@ TEST(ResultToPacket, FieldTypesFollowDeclaredTypesAndValues) {
       {"VARCHAR(n)", "VARCHAR(20)", {std::string("abc")}, TFieldType::ftString, 20},
       {"CHAR(n)", "CHAR(1)", {std::string("Y")}, TFieldType::ftString, 1},
       {"VARCHAR grows to its longest value", "VARCHAR(2)", {std::string("abcdef")}, TFieldType::ftString, 6},
-      {"TEXT sized by longest GBK value", "TEXT", {std::string("张伟"), std::string("abc")}, TFieldType::ftString, 4},
+      {"TEXT sized by longest GBK value",
+       "TEXT",
+       {std::string("张伟"), std::string("abc")},
+       TFieldType::ftString,
+       4},
       {"expression without rows", "", {}, TFieldType::ftString, 255},
       {"VARCHAR without rows", "VARCHAR(12)", {}, TFieldType::ftString, 12},
       {"only nulls", "TEXT", {std::monostate{}}, TFieldType::ftString, 1},

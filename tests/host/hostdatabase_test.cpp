@@ -10,13 +10,16 @@ using quorl::test::TempFolder;
 
 namespace {
 
-const char* const kTables[] = {"QUORL_SOAPSERVER_ADDRESS", "QUORL_MEMBER_IDENTTYPE", "QUORL_MEMBER_GROUP",
-                               "QUORL_MEMBER_CLASS", "QUORL_CARD_CLASS", "QUORL_MEMBER", "QUORL_MEMBER_CARD",
-                               "QUORL_CONSUMPTION", "QUORL_PENDING_ORDER", "QUORL_USERS"};
+const char* const kTables[] = {"QUORL_SOAPSERVER_ADDRESS", "QUORL_MEMBER_IDENTTYPE",
+                               "QUORL_MEMBER_GROUP",       "QUORL_MEMBER_CLASS",
+                               "QUORL_CARD_CLASS",         "QUORL_MEMBER",
+                               "QUORL_MEMBER_CARD",        "QUORL_CONSUMPTION",
+                               "QUORL_PENDING_ORDER",      "QUORL_USERS"};
 
 std::string Counts(const HostDb& db) {
   std::string out;
-  for (const char* t : kTables) out += std::string(t) + "=" + db.Scalar(std::string("SELECT count(*) FROM ") + t) + " ";
+  for (const char* t : kTables)
+    out += std::string(t) + "=" + db.Scalar(std::string("SELECT count(*) FROM ") + t) + " ";
   return out;
 }
 
@@ -49,8 +52,9 @@ TEST(CreateHostDatabase, SeedServesTheAddressAndTypeQueries) {
   EXPECT_FALSE(ds.FieldByName("PASSWORDKEY")->AsString().empty());
   EXPECT_EQ(ds.FieldByName("SOAP_ADDR")->AsString().rfind("http://127.0.0.1:", 0), 0u);
 
-  ds.SetData(pipe.GetData(db.Context(), "select IDENTTYPEID, IDENTTYPENAME, CERTIFICATETYPE from "
-                                        "QUORL_MEMBER_IDENTTYPE where NODECODE = 'N002' order by IDENTTYPEID"));
+  ds.SetData(pipe.GetData(db.Context(),
+                          "select IDENTTYPEID, IDENTTYPENAME, CERTIFICATETYPE from "
+                          "QUORL_MEMBER_IDENTTYPE where NODECODE = 'N002' order by IDENTTYPEID"));
   ASSERT_GE(ds.RecordCount(), 3);
   ds.First();
   EXPECT_EQ(ds.FieldByName("IDENTTYPENAME")->AsString(), Gbk("身份证"));
@@ -70,8 +74,9 @@ TEST(ExecuteSqlScript, KeepsNothingOfAFailingScript) {
                EDatabaseError);
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM QUORL_USERS"), "0");
   // Foreign keys are enforced: a card of an unknown member is refused.
-  EXPECT_THROW(quorl::ExecuteSqlScript(db.path, "INSERT INTO QUORL_MEMBER_CARD (MEMBER_CARD_NO, MEMBER_ID) "
-                                                "VALUES ('1', 424242)"),
+  EXPECT_THROW(quorl::ExecuteSqlScript(db.path,
+                                       "INSERT INTO QUORL_MEMBER_CARD (MEMBER_CARD_NO, MEMBER_ID) "
+                                       "VALUES ('1', 424242)"),
                EDatabaseError);
 }
 

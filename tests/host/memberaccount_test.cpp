@@ -1,10 +1,11 @@
+#include "host/MemberAccount.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
 #include "HostTestSupport.h"
-#include "host/MemberAccount.h"
 #include "platform/ClientDataSet.h"
 
 using quorl::test::Gbk;
@@ -27,8 +28,8 @@ struct Criteria {
 
 Variant Lookup(const HostDb& db, const Criteria& c) {
   TCAMemberAccount account;
-  return account.GetUserInfo(quorl::GbkToUtf16(db.Context()), U(c.id), U(c.num), U(c.name),
-                             U(c.certType), U(c.certNum), U(c.phone), U(c.mobile), U(c.group));
+  return account.GetUserInfo(quorl::GbkToUtf16(db.Context()), U(c.id), U(c.num), U(c.name), U(c.certType),
+                             U(c.certNum), U(c.phone), U(c.mobile), U(c.group));
 }
 
 std::vector<std::string> CardNumbers(const Variant& packet) {
@@ -84,11 +85,29 @@ TEST(MemberAccountGetUserInfo, AnswersTheMemberAccountColumns) {
   HostDb db;
   TClientDataSet ds;
   ds.SetData(Lookup(db, {.num = "8800000001"}));
-  const char* expected[] = {
-      "MEMBER_ID", "MEMBER_CARD_NO", "STATUS", "FULL_NAME", "MEMBER_CLASS_ID", "MEMBER_CLASS_NAME",
-      "MEMBER_CARD_CLASS_ID", "MEMBER_CARD_CLASS_NAME", "Certificate_Type", "id_no", "tel_no",
-      "mobile_no", "contact_address", "register_email", "balance", "pay_password", "group_code",
-      "cardstatus", "recharge_rate", "Points", "is_one_card", "pointsrewardrate", "consume_money"};
+  const char* expected[] = {"MEMBER_ID",
+                            "MEMBER_CARD_NO",
+                            "STATUS",
+                            "FULL_NAME",
+                            "MEMBER_CLASS_ID",
+                            "MEMBER_CLASS_NAME",
+                            "MEMBER_CARD_CLASS_ID",
+                            "MEMBER_CARD_CLASS_NAME",
+                            "Certificate_Type",
+                            "id_no",
+                            "tel_no",
+                            "mobile_no",
+                            "contact_address",
+                            "register_email",
+                            "balance",
+                            "pay_password",
+                            "group_code",
+                            "cardstatus",
+                            "recharge_rate",
+                            "Points",
+                            "is_one_card",
+                            "pointsrewardrate",
+                            "consume_money"};
   ASSERT_EQ(ds.FieldCount(), 23);
   for (int i = 0; i < 23; ++i) EXPECT_EQ(ds.Fields(i)->FieldName(), expected[i]);
 
@@ -155,12 +174,14 @@ TEST(MemberAccountPost, ChargesOnceForAnOrderCode) {
   EXPECT_EQ(account.ComsumeInfoPost(packet, "1001", db.Context()), 1);
   EXPECT_EQ(Balance(db, "8800000001"), "46450");
   EXPECT_EQ(Points(db, "8800000001"), "1271");
-  EXPECT_EQ(db.Scalar("SELECT OPERATOR_CODE || '/' || AMOUNT_CENTS || '/' || MEMBER_ID FROM QUORL_CONSUMPTION "
-                      "WHERE ORDER_CODE = 'T0001'"),
-            "1001/3550/1001");
+  EXPECT_EQ(
+      db.Scalar("SELECT OPERATOR_CODE || '/' || AMOUNT_CENTS || '/' || MEMBER_ID FROM QUORL_CONSUMPTION "
+                "WHERE ORDER_CODE = 'T0001'"),
+      "1001/3550/1001");
 
   // The same order again, even with another amount: posted, nothing charged.
-  EXPECT_EQ(account.ComsumeInfoPost(Packet({{"T0001", "8800000001", "", "99", ""}}), "1001", db.Context()), 1);
+  EXPECT_EQ(account.ComsumeInfoPost(Packet({{"T0001", "8800000001", "", "99", ""}}), "1001", db.Context()),
+            1);
   EXPECT_EQ(Balance(db, "8800000001"), "46450");
   EXPECT_EQ(Consumptions(db), "1");
 }
@@ -215,15 +236,18 @@ TEST(MemberAccountPost, RefusalsChargeNothing) {
       {"member id not a number", Packet({{"R1", "", "10x1", "1", ""}})},
       {"an order code twice", Packet({{"R1", "8800000001", "", "1", ""}, {"R1", "8800000004", "", "1", ""}})},
       {"all or nothing", Packet({{"R1", "8800000001", "", "10", ""}, {"R2", "8800000002", "", "100", ""}})},
-      {"two rows exceed one balance", Packet({{"R1", "8800000002", "", "10", ""}, {"R2", "8800000002", "", "2.51", ""}})},
+      {"two rows exceed one balance",
+       Packet({{"R1", "8800000002", "", "10", ""}, {"R2", "8800000002", "", "2.51", ""}})},
   };
   HostDb db;
-  const std::string before = db.Scalar("SELECT group_concat(BALANCE_CENTS || ':' || POINTS) FROM QUORL_MEMBER_CARD");
+  const std::string before =
+      db.Scalar("SELECT group_concat(BALANCE_CENTS || ':' || POINTS) FROM QUORL_MEMBER_CARD");
   TCAMemberAccount account;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     EXPECT_EQ(account.ComsumeInfoPost(c.packet, "1001", db.Context()), 0);
-    EXPECT_EQ(db.Scalar("SELECT group_concat(BALANCE_CENTS || ':' || POINTS) FROM QUORL_MEMBER_CARD"), before);
+    EXPECT_EQ(db.Scalar("SELECT group_concat(BALANCE_CENTS || ':' || POINTS) FROM QUORL_MEMBER_CARD"),
+              before);
     EXPECT_EQ(Consumptions(db), "0");
   }
 }
@@ -231,8 +255,9 @@ TEST(MemberAccountPost, RefusalsChargeNothing) {
 TEST(MemberAccountPost, SeveralRowsPostTogether) {
   HostDb db;
   TCAMemberAccount account;
-  const Variant packet =
-      Packet({{"S1", "8800000002", "", "10", ""}, {"S2", "8800000002", "", "2.50", "3"}, {"S3", "8800000004", "", "0", ""}});
+  const Variant packet = Packet({{"S1", "8800000002", "", "10", ""},
+                                 {"S2", "8800000002", "", "2.50", "3"},
+                                 {"S3", "8800000004", "", "0", ""}});
   EXPECT_EQ(account.ComsumeInfoPost(packet, "1002", db.Context()), 1);
   EXPECT_EQ(Balance(db, "8800000002"), "0");
   EXPECT_EQ(Points(db, "8800000002"), "83");
@@ -278,7 +303,9 @@ TEST(MemberAccountOrderHandle, RefusesUnknownOrUncoveredOrders) {
 TEST(MemberAccountOrderHandle, OrderPostedByPacketIsNotChargedAgain) {
   HostDb db;
   TCAMemberAccount account;
-  ASSERT_EQ(account.ComsumeInfoPost(Packet({{"WEB20240102000003", "8800000004", "", "120", ""}}), "1", db.Context()), 1);
+  ASSERT_EQ(account.ComsumeInfoPost(Packet({{"WEB20240102000003", "8800000004", "", "120", ""}}), "1",
+                                    db.Context()),
+            1);
   EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240102000003", "1001"), 1);
   EXPECT_EQ(Balance(db, "8800000004"), "88000");
   EXPECT_EQ(db.Scalar("SELECT STATE FROM QUORL_PENDING_ORDER WHERE ORDER_CODE = 'WEB20240102000003'"), "D");

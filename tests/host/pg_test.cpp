@@ -143,9 +143,11 @@ TEST(PostgresServer, UnreachableOrEmptyIsOneClearAnswer) {
   PgCluster& cluster = PgCluster::Shared();
   ASSERT_TRUE(cluster.ok()) << cluster.error();
   const std::string empty = cluster.NewDatabase();
-  EXPECT_EQ(quorl::ProbePostgresDatabase(empty, "QUORL_SOAPSERVER_ADDRESS", &error), quorl::ServerState::kNoTable);
+  EXPECT_EQ(quorl::ProbePostgresDatabase(empty, "QUORL_SOAPSERVER_ADDRESS", &error),
+            quorl::ServerState::kNoTable);
   quorl::CreateHostDatabase(empty, false);
-  EXPECT_EQ(quorl::ProbePostgresDatabase(empty, "QUORL_SOAPSERVER_ADDRESS", &error), quorl::ServerState::kHasTable);
+  EXPECT_EQ(quorl::ProbePostgresDatabase(empty, "QUORL_SOAPSERVER_ADDRESS", &error),
+            quorl::ServerState::kHasTable);
 }
 
 // The server aborts a transaction at its first error and then answers COMMIT
@@ -157,7 +159,8 @@ TEST(PostgresServer, CommitOfAnAbortedTransactionFails) {
   quorl::CreateHostDatabase(location, false);
   auto db = quorl::OpenDatabase(location);
   db->Begin();
-  db->Execute("INSERT INTO QUORL_USERS (UserCode, CNAME) VALUES (?, ?)", {std::string("9"), std::string("x")});
+  db->Execute("INSERT INTO QUORL_USERS (UserCode, CNAME) VALUES (?, ?)",
+              {std::string("9"), std::string("x")});
   EXPECT_THROW(db->Execute("INSERT INTO NOPE VALUES (?)", {int64_t{1}}), EDatabaseError);
   EXPECT_THROW(db->Commit(), EDatabaseError);
   EXPECT_EQ(std::get<int64_t>(db->Query("SELECT count(*) FROM QUORL_USERS").rows[0][0]), 0);
@@ -165,7 +168,8 @@ TEST(PostgresServer, CommitOfAnAbortedTransactionFails) {
 
 class BothEngines : public ::testing::TestWithParam<Engine> {};
 
-INSTANTIATE_TEST_SUITE_P(Host, BothEngines, ::testing::Values(Engine::kSqlite, Engine::kPostgres), EngineName);
+INSTANTIATE_TEST_SUITE_P(Host, BothEngines, ::testing::Values(Engine::kSqlite, Engine::kPostgres),
+                         EngineName);
 
 TEST_P(BothEngines, SeamBindsParametersAndRefusesWhatItCannotAnswer) {
   EngineDb db(GetParam(), false);
@@ -174,12 +178,14 @@ TEST_P(BothEngines, SeamBindsParametersAndRefusesWhatItCannotAnswer) {
   const quorl::QueryResult r =
       conn->Query("SELECT '?' AS q, ?2 AS b, ?1 AS a", {std::string("x"), std::string("it's")});
   ASSERT_EQ(r.rows.size(), 1u);
-  EXPECT_EQ(r.rows[0], (std::vector<quorl::DbValue>{std::string("?"), std::string("it's"), std::string("x")}));
+  EXPECT_EQ(r.rows[0],
+            (std::vector<quorl::DbValue>{std::string("?"), std::string("it's"), std::string("x")}));
 
   EXPECT_THROW(conn->Query("SELECT ? AS a", {}), EDatabaseError);
   EXPECT_THROW(conn->Query("SELECT 1 AS a; SELECT 2 AS b", {}), EDatabaseError);
   // A change asked for as a query is refused before it runs.
-  EXPECT_THROW(conn->Query("INSERT INTO QUORL_USERS (UserCode, CNAME) VALUES ('1', 'x')", {}), EDatabaseError);
+  EXPECT_THROW(conn->Query("INSERT INTO QUORL_USERS (UserCode, CNAME) VALUES ('1', 'x')", {}),
+               EDatabaseError);
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM QUORL_USERS"), "0");
   // Creating again changes nothing.
   quorl::CreateHostDatabase(db.Location(), true);
@@ -203,7 +209,8 @@ TEST_P(BothEngines, PostingRulesHold) {
       {"all or nothing", Packet({{"T2", "8800000001", "", "10"}, {"T3", "8800000002", "", "100"}}), 0},
       {"member with two cards named by member alone", Packet({{"T4", "", "1001", "1"}}), 0},
       {"member alone with one card", Packet({{"T5", "", "2001", "120"}}), 1},
-      {"two rows on one card counted together", Packet({{"T6", "8800000002", "", "10"}, {"T7", "8800000002", "", "2.51"}}), 0},
+      {"two rows on one card counted together",
+       Packet({{"T6", "8800000002", "", "10"}, {"T7", "8800000002", "", "2.51"}}), 0},
       {"card reported lost", Packet({{"T8", "8800000003", "", "1"}}), 0},
   };
   for (const Step& s : steps) {
@@ -235,13 +242,15 @@ TEST_P(BothEngines, AnOrderPostedByTillsAtOnceIsChargedOnce) {
     TCAMemberAccount account;
     for (int i = 0; i < kOrders; ++i) {
       const std::string card = "77" + std::to_string(100 + i);
-      posted += account.ComsumeInfoPost(Packet({{"R" + std::to_string(i), card, "", "1"}}), "1", db.Context());
+      posted +=
+          account.ComsumeInfoPost(Packet({{"R" + std::to_string(i), card, "", "1"}}), "1", db.Context());
     }
     posted += account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240102000003", "1");
   });
   EXPECT_EQ(posted.load(), 4 * (kOrders + 1));
   EXPECT_EQ(db.Consumptions(), std::to_string(kOrders + 1));
-  EXPECT_EQ(db.Scalar("SELECT sum(BALANCE_CENTS) FROM QUORL_MEMBER_CARD WHERE MEMBER_CARD_NO LIKE '77%'"), "0");
+  EXPECT_EQ(db.Scalar("SELECT sum(BALANCE_CENTS) FROM QUORL_MEMBER_CARD WHERE MEMBER_CARD_NO LIKE '77%'"),
+            "0");
   EXPECT_EQ(db.Balance("8800000004"), "88000");  // 1000.00 - 120.00
 }
 
@@ -273,8 +282,8 @@ TEST_P(BothEngines, PacketsLockingCardsInOppositeOrderAllPost) {
     const std::string second = till == 0 ? "8800000004" : "8800000001";
     for (int i = 0; i < 15; ++i) {
       const std::string order = "P" + std::to_string(till) + "-" + std::to_string(i);
-      posted += account.ComsumeInfoPost(Packet({{order + "a", first, "", "1"}, {order + "b", second, "", "2"}}), "1",
-                                        db.Context());
+      posted += account.ComsumeInfoPost(
+          Packet({{order + "a", first, "", "1"}, {order + "b", second, "", "2"}}), "1", db.Context());
     }
   });
   EXPECT_EQ(posted.load(), 30);
@@ -290,7 +299,8 @@ TEST(BothEnginesPackets, AreTheSameByteForByte) {
   EngineDb sqlite(Engine::kSqlite), postgres(Engine::kPostgres);
   const char* const extra =
       "INSERT INTO QUORL_SOAPSERVER_ADDRESS (NODECODE, ADDRESSTYPE) VALUES ('N009', 'G');"
-      "INSERT INTO QUORL_MEMBER_CARD (MEMBER_CARD_NO, MEMBER_ID, BALANCE_CENTS) VALUES ('8800000099', 2003, 7);";
+      "INSERT INTO QUORL_MEMBER_CARD (MEMBER_CARD_NO, MEMBER_ID, BALANCE_CENTS) VALUES ('8800000099', 2003, "
+      "7);";
   quorl::ExecuteSqlScript(sqlite.Location(), extra);
   quorl::ExecuteSqlScript(postgres.Location(), extra);
 
@@ -298,7 +308,8 @@ TEST(BothEnginesPackets, AreTheSameByteForByte) {
       // The package's own queries, as it writes them.
       "select WSDL_ADDR, SOAP_ADDR,COMMERCIAL,PASSWORDKEY,CONNECTUMNBYDB from QUORL_SOAPSERVER_ADDRESS where "
       "NODECODE = 'N001' and ADDRESSTYPE = 'H' and ISDEFAULT = 'Y' ",
-      "select IDENTTYPEID, IDENTTYPENAME, CERTIFICATETYPE from QUORL_MEMBER_IDENTTYPE where NODECODE = 'N001' "
+      "select IDENTTYPEID, IDENTTYPENAME, CERTIFICATETYPE from QUORL_MEMBER_IDENTTYPE where NODECODE = "
+      "'N001' "
       "order by IDENTTYPEID",
       "select UserCode, CNAME from QUORL_USERS order by UserCode",
       // Every kind of column, by *, with nulls.
@@ -308,10 +319,12 @@ TEST(BothEnginesPackets, AreTheSameByteForByte) {
       "SELECT * FROM QUORL_MEMBER_CLASS ORDER BY 1",
       "SELECT * FROM QUORL_CONSUMPTION",
       // Names as written, expressions, aliases, a join.
-      "select m.member_id, full_name AS Name, count(*), sum(c.BALANCE_CENTS) total, max(c.POINTS) / 2.5 AS half "
+      "select m.member_id, full_name AS Name, count(*), sum(c.BALANCE_CENTS) total, max(c.POINTS) / 2.5 AS "
+      "half "
       "from QUORL_MEMBER m join QUORL_MEMBER_CARD c on c.MEMBER_ID = m.MEMBER_ID "
       "group by m.MEMBER_ID, full_name order by 1",
-      "SELECT MEMBER_ID * 10000000000 AS big, NULL AS absent, 'x;y' AS \"Quoted\" FROM QUORL_MEMBER ORDER BY 1",
+      "SELECT MEMBER_ID * 10000000000 AS big, NULL AS absent, 'x;y' AS \"Quoted\" FROM QUORL_MEMBER ORDER BY "
+      "1",
   };
   TCADBPipe pipeA, pipeB;
   for (const char* sql : queries) {
@@ -333,9 +346,11 @@ TEST(BothEnginesPackets, AreTheSameByteForByte) {
   const std::u16string criteria[][2] = {{u"", u""}, {u"1001", u""}, {u"", u"G02"}, {u"nope", u""}};
   for (const auto& c : criteria) {
     TCAMemberAccount account;
-    const Variant a = account.GetUserInfo(quorl::GbkToUtf16(sqlite.Context()), c[0], u"", u"", u"", u"", u"", u"", c[1]);
+    const Variant a =
+        account.GetUserInfo(quorl::GbkToUtf16(sqlite.Context()), c[0], u"", u"", u"", u"", u"", u"", c[1]);
     const Variant b =
         account.GetUserInfo(quorl::GbkToUtf16(postgres.Context()), c[0], u"", u"", u"", u"", u"", u"", c[1]);
-    EXPECT_TRUE(*a.AsPacket() == *b.AsPacket()) << quorl::Utf16ToUtf8(c[0]) << "/" << quorl::Utf16ToUtf8(c[1]);
+    EXPECT_TRUE(*a.AsPacket() == *b.AsPacket())
+        << quorl::Utf16ToUtf8(c[0]) << "/" << quorl::Utf16ToUtf8(c[1]);
   }
 }

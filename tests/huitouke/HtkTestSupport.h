@@ -69,7 +69,9 @@ inline std::vector<std::pair<std::string, std::string>> FormFields(const std::st
     if (end == std::string::npos) end = body.size();
     const std::string part = body.substr(start, end - start);
     const size_t eq = part.find('=');
-    if (!part.empty()) fields.emplace_back(decode(part.substr(0, eq)), eq == std::string::npos ? "" : decode(part.substr(eq + 1)));
+    if (!part.empty())
+      fields.emplace_back(decode(part.substr(0, eq)),
+                          eq == std::string::npos ? "" : decode(part.substr(eq + 1)));
     start = end + 1;
   }
   return fields;
@@ -116,10 +118,11 @@ class HtkSim : public ServerProcess {
   std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()) + "/api/"; }
 
  private:
-  static std::vector<std::string> Args(const std::string& db, const std::string& key, const std::string& merchant,
-                                       bool seed, std::vector<std::string> extra) {
-    std::vector<std::string> args = {BinaryDir() + "/bin/huitouke-sim", "--port", "0", "--db", db,
-                                     "--key", key, "--merchant", merchant};
+  static std::vector<std::string> Args(const std::string& db, const std::string& key,
+                                       const std::string& merchant, bool seed,
+                                       std::vector<std::string> extra) {
+    std::vector<std::string> args = {
+        BinaryDir() + "/bin/huitouke-sim", "--port", "0", "--db", db, "--key", key, "--merchant", merchant};
     if (seed) args.push_back("--seed");
     for (auto& e : extra) args.push_back(std::move(e));
     return args;

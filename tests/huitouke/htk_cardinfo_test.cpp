@@ -13,23 +13,23 @@
 #include "huitouke/HtkTestSupport.h"
 #include "huitouke/md5.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
-#include "support/TestPaths.h"
 #include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 namespace {
 
 using quorl::test::FakeHttpFault;
-using quorl::test::ScopedFakeClock;
-using quorl::test::ScopedFakeHttp;
 using quorl::test::FormFields;
 using quorl::test::Packet;
 using quorl::test::ReadPacket;
+using quorl::test::ScopedFakeClock;
+using quorl::test::ScopedFakeHttp;
 using quorl::test::ScopedPlatformConfig;
 
-const char* const kFields[] = {"member_id", "realname", "username",  "password", "mobile",
-                               "email",     "gender",   "birthday",  "reg_date", "tel",
-                               "card_no",   "user_balance", "user_point", "user_status",
-                               "memberType", "MemberTypeName"};
+const char* const kFields[] = {"member_id",  "realname",    "username",   "password",
+                               "mobile",     "email",       "gender",     "birthday",
+                               "reg_date",   "tel",         "card_no",    "user_balance",
+                               "user_point", "user_status", "memberType", "MemberTypeName"};
 
 constexpr const char* kMember =
     R"("member":{"member_id":1001,"realname":"陈晓明","username":"chenxm","password":"123456",)"
@@ -42,14 +42,12 @@ constexpr const char* kCard2 =
     R"({"card_no":"8600000002","user_point":80,"user_status":"挂失","user_balance":"12.30",)"
     R"("user_rank":"3.50","user_rank_name":"普通","user_password":"654321"})";
 
-std::string DataFile(const std::string& name) {
-  return quorl::test::ReadFile(quorl::test::DataPath(name));
-}
+std::string DataFile(const std::string& name) { return quorl::test::ReadFile(quorl::test::DataPath(name)); }
 
 std::string Answer(const std::string& members) { return "{" + members + "}"; }
 std::string TwoCards() {
-  return Answer(std::string(R"("code":"A00006","total":2,)") + kMember + R"(,"data":[)" + kCard1 +
-                "," + kCard2 + "]");
+  return Answer(std::string(R"("code":"A00006","total":2,)") + kMember + R"(,"data":[)" + kCard1 + "," +
+                kCard2 + "]");
 }
 
 class GetCardInfoTest : public ::testing::Test {
@@ -96,7 +94,7 @@ TEST_F(GetCardInfoTest, MobileSearchRepeatsMemberFieldsWithTheMemberPasswordDige
   for (const auto& row : p.rows) {
     EXPECT_EQ(row.at("member_id"), "1001");
     EXPECT_EQ(row.at("realname"), "\xB3\xC2\xCF\xFE\xC3\xF7");  // 陈晓明 in GBK
-    EXPECT_EQ(row.at("password"), "e10adc3949ba");             // digest of 123456, 12 digits
+    EXPECT_EQ(row.at("password"), "e10adc3949ba");              // digest of 123456, 12 digits
     EXPECT_EQ(row.at("gender"), "\xC4\xD0");                    // 男
     EXPECT_EQ(row.at("tel"), "021-62001234");
   }
@@ -105,7 +103,7 @@ TEST_F(GetCardInfoTest, MobileSearchRepeatsMemberFieldsWithTheMemberPasswordDige
   EXPECT_EQ(p.rows[0].at("memberType"), "3");
   EXPECT_EQ(p.rows[0].at("user_status"), "\xD5\xFD\xB3\xA3");  // 正常
   EXPECT_EQ(p.rows[1].at("card_no"), "8600000002");
-  EXPECT_EQ(p.rows[1].at("user_point"), "80");     // a number becomes its decimal text
+  EXPECT_EQ(p.rows[1].at("user_point"), "80");      // a number becomes its decimal text
   EXPECT_EQ(p.rows[1].at("user_balance"), "12.3");  // a numeric text becomes a number
   EXPECT_EQ(p.rows[1].at("memberType"), "3.5");
 }
@@ -130,7 +128,8 @@ TEST_F(GetCardInfoTest, CardSearchGivesEachRowItsCardPasswordDigest) {
 }
 
 TEST_F(GetCardInfoTest, TotalZeroGivesOneRowOfMemberFieldsOnly) {
-  const Packet withMember = Lookup(Answer(std::string(R"("code":"A00006","total":0,)") + kMember), "8600000001");
+  const Packet withMember =
+      Lookup(Answer(std::string(R"("code":"A00006","total":0,)") + kMember), "8600000001");
   ASSERT_EQ(withMember.rows.size(), 1u);
   EXPECT_EQ(withMember.rows[0].at("member_id"), "1001");
   EXPECT_EQ(withMember.rows[0].at("password"), std::nullopt);  // card search: no member password
@@ -167,7 +166,8 @@ TEST_F(GetCardInfoTest, EmptyOrNullMemberCountsAsAbsent) {
       ASSERT_EQ(p.rows.size(), 1u) << member << " total " << total;
       EXPECT_EQ(p.rows[0].at("member_id"), std::nullopt) << member;
       EXPECT_EQ(p.rows[0].at("password"), std::nullopt) << member;  // mobile search: the member's
-      EXPECT_EQ(p.rows[0].at("card_no"), *total == '1' ? std::optional<std::string>("8600000001") : std::nullopt)
+      EXPECT_EQ(p.rows[0].at("card_no"),
+                *total == '1' ? std::optional<std::string>("8600000001") : std::nullopt)
           << member;
     }
   }
@@ -185,8 +185,8 @@ TEST_F(GetCardInfoTest, FractionalTotalIsRoundedHalfToEven) {
     size_t rows;
     bool cards;
   } cases[] = {
-      {"1.5", 2, true},  {"2.5", 2, true},    {"1.4", 1, true},  {"\"1.5\"", 2, true},
-      {"0.5", 1, false}, {"0.49", 1, false},  {"2.0", 2, true},  {"1e0", 1, true},
+      {"1.5", 2, true},  {"2.5", 2, true},   {"1.4", 1, true}, {"\"1.5\"", 2, true},
+      {"0.5", 1, false}, {"0.49", 1, false}, {"2.0", 2, true}, {"1e0", 1, true},
   };
   for (const Case& c : cases) {
     const Packet p = Lookup(Answer(std::string(R"("code":"A00006","total":)") + c.total + "," + kMember +
@@ -202,9 +202,9 @@ TEST_F(GetCardInfoTest, MapsGender) {
     const char* json;
     std::optional<std::string> gender;
   } cases[] = {
-      {"1", "\xC5\xAE"}, {"0", "\xC4\xD0"},  {"2", ""},         {"\"1\"", "\xC5\xAE"},
-      {"\"0\"", "\xC4\xD0"}, {"\"x\"", ""}, {"true", ""},       {"1.0", "\xC5\xAE"},
-      {"-1", ""},
+      {"1", "\xC5\xAE"},     {"0", "\xC4\xD0"},     {"2", ""},
+      {"\"1\"", "\xC5\xAE"}, {"\"0\"", "\xC4\xD0"}, {"\"x\"", ""},
+      {"true", ""},          {"1.0", "\xC5\xAE"},   {"-1", ""},
   };
   for (const Case& c : cases) {
     std::string member = kMember;
@@ -226,7 +226,8 @@ TEST_F(GetCardInfoTest, CutsTextAtItsSizeInBytesEvenInsideACharacter) {
 }
 
 TEST_F(GetCardInfoTest, RefusalCodeOrMissingTotalGivesTheEmptyTable) {
-  const std::string tail = std::string(R"("total":2,)") + kMember + R"(,"data":[)" + kCard1 + "," + kCard2 + "]";
+  const std::string tail =
+      std::string(R"("total":2,)") + kMember + R"(,"data":[)" + kCard1 + "," + kCard2 + "]";
   EXPECT_TRUE(Lookup(Answer(R"("code":"A00005",)" + tail)).rows.empty());
   EXPECT_TRUE(Lookup(Answer(R"("code":"a00006",)" + tail)).rows.empty());
   EXPECT_TRUE(Lookup(Answer(R"("code":null,)" + tail)).rows.empty());
@@ -252,7 +253,8 @@ TEST_F(GetCardInfoTest, EveryFailureGivesTheEmptyTableWithItsFields) {
       {"total beyond 32 bits", replaced(good, R"("total":2)", R"("total":4294967296.5)")},
       {"total beyond data", replaced(good, R"("total":2)", R"("total":3)")},
       {"data missing", replaced(good, R"(,"data":[)", R"(,"datum":[)")},
-      {"data not a list", replaced(good, R"("data":[)" + std::string(kCard1) + "," + kCard2 + "]", R"("data":{})")},
+      {"data not a list",
+       replaced(good, R"("data":[)" + std::string(kCard1) + "," + kCard2 + "]", R"("data":{})")},
       {"card not an object", replaced(good, kCard2, "5")},
       {"card lacks card_no", replaced(good, R"("card_no":"8600000002",)", "")},
       {"card null user_point", replaced(good, R"("user_point":80)", R"("user_point":null)")},
@@ -279,7 +281,7 @@ TEST_F(GetCardInfoTest, CardPasswordIsReadOnlyForCardSearches) {
   std::string body = TwoCards();
   body.replace(body.find(R"(,"user_password":"654321")"), 25, "");
   EXPECT_EQ(Lookup(body, "13800000001").rows.size(), 2u);  // member's password used
-  EXPECT_TRUE(Lookup(body, "8600000001").rows.empty());     // the card's is missing
+  EXPECT_TRUE(Lookup(body, "8600000001").rows.empty());    // the card's is missing
 }
 
 TEST_F(GetCardInfoTest, TransportFailuresGiveTheEmptyTable) {

@@ -16,9 +16,9 @@
 namespace {
 
 using quorl::test::FakeHttpFault;
+using quorl::test::FormFields;
 using quorl::test::ScopedFakeClock;
 using quorl::test::ScopedFakeHttp;
-using quorl::test::FormFields;
 using quorl::test::ScopedPlatformConfig;
 
 TEST(THuiTouKe_ZEL, SplitsCommercialIntoMerchantAndStore) {
@@ -84,10 +84,10 @@ TEST(THuiTouKe_ZEL, SearchTypeTellsMobileAndEmailFromCardNumbers) {
     const char* key;
     bool bySearch;
   } cases[] = {
-      {"13800000001", true},  {"86000000011", true},  // 11 bytes, even a card number
-      {"a@b", true},          {"@", true},           {"8600000001", false},
-      {"138000000011", false}, {"", false},
-      {"\xD5\xC5\xC8\xFD\xC0\xEE\xCB\xC4\xCD\xF5\xCE", true},  // 11 bytes of GBK text
+      {"13800000001", true}, {"86000000011", true},  // 11 bytes, even a card number
+      {"a@b", true},         {"@", true},
+      {"8600000001", false}, {"138000000011", false},
+      {"", false},           {"\xD5\xC5\xC8\xFD\xC0\xEE\xCB\xC4\xCD\xF5\xCE", true},  // 11 bytes of GBK text
   };
   for (const Case& c : cases) EXPECT_EQ(client.SearchType(c.key), c.bySearch) << c.key;
 }
@@ -141,8 +141,7 @@ TEST_F(MemberInterfaceTest, SignsTheTextAfterTheFirstEqualsSign) {
   THuiTouKe_ZEL client;
   http.server.defaultResponse = {200, {}, R"({"code":"A00006","result":""})"};
   client.MemberInterface("a=x=y\nnoequals\nb=\n", "M");
-  EXPECT_EQ(FormFields(http.server.LastRequest().body).back().second,
-            MD5Print(MD5String("x=ysecret")));
+  EXPECT_EQ(FormFields(http.server.LastRequest().body).back().second, MD5Print(MD5String("x=ysecret")));
 }
 
 TEST_F(MemberInterfaceTest, ReturnsCodeAndResultOfAnyCode) {

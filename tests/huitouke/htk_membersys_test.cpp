@@ -3,7 +3,6 @@
 // and queries huitouke-sim on loopback.
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -13,8 +12,8 @@
 #include <vector>
 
 #include "host/HostDatabase.h"
-#include "support/RunProgram.h"
 #include "huitouke/HtkTestSupport.h"
+#include "support/RunProgram.h"
 
 namespace {
 
@@ -38,9 +37,7 @@ class MembersysHtk : public ::testing::Test {
                                                    sim_->BaseUrl() + "' WHERE ADDRESSTYPE = 'H';");
     std::ofstream(dir_ + "/QUORLZELCLIENT.LIC") << "[WSDLCONFIGURE]\nADDRESSTYPE=H\n";
   }
-  void TearDown() override {
-    sim_.reset();
-  }
+  void TearDown() override { sim_.reset(); }
 
   Result Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--db", dir_ + "/host.db", "--app-dir", dir_});
@@ -123,9 +120,11 @@ TEST_F(MembersysHtk, EmptyTablesAreNoErrors) {
 }
 
 TEST_F(MembersysHtk, UsageErrorsAndHelp) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"htk"}, {"htk", "cards", "13912345678"}, {"htk", "fly"},
-        {"htk", "records", "1", "2", "3"}, {"htk", "cards", "a", "b", "--xml"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"htk"},
+                                               {"htk", "cards", "13912345678"},
+                                               {"htk", "fly"},
+                                               {"htk", "records", "1", "2", "3"},
+                                               {"htk", "cards", "a", "b", "--xml"}}) {
     const Result r = Run(args);
     EXPECT_EQ(r.exitCode, 2) << args.back();
     EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;

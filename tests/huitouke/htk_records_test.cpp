@@ -16,17 +16,17 @@
 #include "huitouke/md5.h"
 #include "huitouke/uHuiTouKe_ZEL.h"
 #include "platform/Exception.h"
-#include "support/TestPaths.h"
 #include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 namespace {
 
 using quorl::HttpRequest;
 using quorl::HttpResponse;
-using quorl::test::ScopedFakeClock;
-using quorl::test::ScopedFakeHttp;
 using quorl::test::Packet;
 using quorl::test::ReadPacket;
+using quorl::test::ScopedFakeClock;
+using quorl::test::ScopedFakeHttp;
 using quorl::test::ScopedPlatformConfig;
 
 std::string Record(const std::string& empNo, const std::string& time = "\"2024-01-02 09:00:00\"") {
@@ -91,8 +91,10 @@ TEST_F(StoredConsumeTest, EveryPageCarriesItsOwnTimeStampAndSignature) {
     const std::string& url = http.server.requests[i].url;
     const std::string t = std::to_string(1700000000 + i);
     EXPECT_NE(url.find("&page=" + std::to_string(i + 1) + "&t=" + t + "&sign="), std::string::npos) << url;
-    const std::string sign = MD5Print(MD5String("M0018600000001" "02024-01-012024-01-31 23:59:59" +
-                                                std::to_string(i + 1) + t + "secret"));
+    const std::string sign =
+        MD5Print(MD5String("M0018600000001"
+                           "02024-01-012024-01-31 23:59:59" +
+                           std::to_string(i + 1) + t + "secret"));
     EXPECT_EQ(url.substr(url.size() - 32), sign);
   }
   EXPECT_EQ(p.rows.size(), 75u);
@@ -105,21 +107,36 @@ TEST_F(StoredConsumeTest, FetchesCountDividedBy25RoundedUpPages) {
     size_t requests;
     size_t rows;
   } cases[] = {
-      {"0", 1, 1}, {"1", 1, 1}, {"25", 1, 1}, {"26", 2, 2}, {"30", 2, 2}, {"50", 2, 2}, {"51", 3, 3},
-      {"\"51\"", 3, 3}, {"-4", 1, 1},
+      {"0", 1, 1},
+      {"1", 1, 1},
+      {"25", 1, 1},
+      {"26", 2, 2},
+      {"30", 2, 2},
+      {"50", 2, 2},
+      {"51", 3, 3},
+      {"\"51\"", 3, 3},
+      {"-4", 1, 1},
       // A fraction is rounded half to even first; the pages follow from that.
-      {"25.5", 2, 2}, {"24.5", 1, 1}, {"25.4", 1, 1}, {"50.5", 2, 2}, {"50.51", 3, 3}, {"\"25.5\"", 2, 2},
+      {"25.5", 2, 2},
+      {"24.5", 1, 1},
+      {"25.4", 1, 1},
+      {"50.5", 2, 2},
+      {"50.51", 3, 3},
+      {"\"25.5\"", 2, 2},
       // The page cap: up to it every page is fetched, beyond it the first
       // page's answer is refused and nothing is kept.
-      {std::to_string(kCap), kCap / 25, kCap / 25}, {std::to_string(kCap) + ".5", kCap / 25, kCap / 25},
-      {std::to_string(kCap + 1), 1, 0}, {std::to_string(kCap) + ".51", 1, 0},
+      {std::to_string(kCap), kCap / 25, kCap / 25},
+      {std::to_string(kCap) + ".5", kCap / 25, kCap / 25},
+      {std::to_string(kCap + 1), 1, 0},
+      {std::to_string(kCap) + ".51", 1, 0},
   };
   for (const Case& c : cases) {
     http.server.requests.clear();
     http.server.handler = [&](const HttpRequest& r) {
       // Later pages say something else: only the first page's count counts.
       const std::string count = PageOf(r) == 1 ? c.count : "1000";
-      return HttpResponse{200, {}, R"({"code":"A00006","count":)" + count + R"(,"data":[)" + Record("1001") + "]}"};
+      return HttpResponse{
+          200, {}, R"({"code":"A00006","count":)" + count + R"(,"data":[)" + Record("1001") + "]}"};
     };
     const Packet p = Query();
     EXPECT_EQ(http.server.requests.size(), c.requests) << c.count;
@@ -128,13 +145,14 @@ TEST_F(StoredConsumeTest, FetchesCountDividedBy25RoundedUpPages) {
 }
 
 TEST_F(StoredConsumeTest, FillsRowsAndNamesTheOperatorByExactUserCode) {
-  std::string data = Record("1001") + "," + Record("ABC") + "," + Record("9999") + "," + Record("abc", "null");
+  std::string data =
+      Record("1001") + "," + Record("ABC") + "," + Record("9999") + "," + Record("abc", "null");
   http.server.Respond(200, R"({"code":"A00006","count":4,"data":[)" + data + "]}");
   const Packet p = Query();
   ASSERT_EQ(p.rows.size(), 4u);
-  EXPECT_EQ(p.fields, (std::vector<std::string>{"card_no", "type", "saving_add", "saving_sub", "saving_reward",
-                                                "point_add", "point_sub", "bank_amount", "time", "UserCode",
-                                                "CNAME"}));
+  EXPECT_EQ(p.fields,
+            (std::vector<std::string>{"card_no", "type", "saving_add", "saving_sub", "saving_reward",
+                                      "point_add", "point_sub", "bank_amount", "time", "UserCode", "CNAME"}));
   EXPECT_EQ(p.rows[0].at("saving_sub"), "45.5");
   EXPECT_EQ(p.rows[0].at("time"), "2024-01-02 09:00:00");
   EXPECT_EQ(p.rows[0].at("UserCode"), "1001");
@@ -142,7 +160,7 @@ TEST_F(StoredConsumeTest, FillsRowsAndNamesTheOperatorByExactUserCode) {
   EXPECT_EQ(p.rows[1].at("CNAME").value_or(""), "");  // "ABC" is not "abc"
   EXPECT_EQ(p.rows[2].at("CNAME").value_or(""), "");  // nobody
   EXPECT_EQ(p.rows[3].at("CNAME"), "Lower");
-  EXPECT_EQ(p.rows[3].at("time"), std::nullopt);  // null time leaves the field empty
+  EXPECT_EQ(p.rows[3].at("time"), std::nullopt);                // null time leaves the field empty
   EXPECT_EQ(users.FieldByName("UserCode")->AsString(), "abc");  // left on the last user found
   EXPECT_EQ(users.RecordCount(), 3);
 }
@@ -179,9 +197,12 @@ TEST_F(StoredConsumeTest, AnErrorOnAnyPageDropsEveryRow) {
           throw EIdSocketError("HTTP request to " + r.url + " failed: Couldn't connect to server");
         };
       },
-      [&] { http.server.Respond(200, R"({"count":60,"data":[]})"); },           // code missing
-      [&] { http.server.Respond(200, R"({"code":"A00006","count":60})"); },     // data missing
-      [&] { http.server.Respond(200, R"({"code":"A00006","count":60,"data":[)" + Record("1", "\"31/02/2024\"") + "]}"); },
+      [&] { http.server.Respond(200, R"({"count":60,"data":[]})"); },        // code missing
+      [&] { http.server.Respond(200, R"({"code":"A00006","count":60})"); },  // data missing
+      [&] {
+        http.server.Respond(200,
+                            R"({"code":"A00006","count":60,"data":[)" + Record("1", "\"31/02/2024\"") + "]}");
+      },
   };
   for (const auto& fault : lastPageFaults) {
     http.server.requests.clear();
@@ -201,7 +222,7 @@ TEST_F(StoredConsumeTest, EveryFailureOfTheFirstPageGivesTheEmptyTable) {
   const std::string records = R"("data":[)" + Record("1001") + "]";
   const std::string cases[] = {
       "[]",
-      page(R"("code":"A00006",)" + records),                    // count missing
+      page(R"("code":"A00006",)" + records),  // count missing
       page(R"("code":"A00006","count":null,)" + records),
       page(R"("code":"A00006","count":"many",)" + records),
       page(R"("code":"A00006","count":100000000,)" + records),  // more than any card holds

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <chrono>
@@ -21,10 +20,10 @@
 
 namespace {
 
+using quorl::test::HtkSim;
 using quorl::test::Packet;
 using quorl::test::ReadPacket;
 using quorl::test::ScopedPlatformConfig;
-using quorl::test::HtkSim;
 
 constexpr const char* kKey = "sim-key-\xC3\xDC";  // key bytes beyond ASCII sign as well
 constexpr const char* kMerchant = "SBS-7";
@@ -34,7 +33,8 @@ class HuiTouKeSim : public ::testing::Test {
   void SetUp() override {
     sim_ = std::make_unique<HtkSim>(dir_.File("htk.db"), kKey, kMerchant);
     ASSERT_GT(sim_->Port(), 0) << "huitouke-sim did not start";
-    config_ = std::make_unique<ScopedPlatformConfig>(sim_->BaseUrl(), std::string(kMerchant) + "|ST-01", kKey);
+    config_ =
+        std::make_unique<ScopedPlatformConfig>(sim_->BaseUrl(), std::string(kMerchant) + "|ST-01", kKey);
   }
   void TearDown() override {
     config_.reset();
@@ -124,18 +124,20 @@ TEST_F(HuiTouKeSim, StoredConsumeDataSpansPagesAndNamesOperators) {
   users.Post();
 
   THuiTouKe_ZEL client;
-  const Packet all = ReadPacket(client.GetStoredConsumeData("8600000001", "0", "2024-01-01", "2024-03-31", &users));
+  const Packet all =
+      ReadPacket(client.GetStoredConsumeData("8600000001", "0", "2024-01-01", "2024-03-31", &users));
   ASSERT_EQ(all.rows.size(), 60u);  // three pages of 25, 25 and 10
   EXPECT_EQ(all.rows[0].at("time"), "2024-01-02 09:00:00");
   EXPECT_EQ(all.rows[0].at("UserCode"), "1001");
   EXPECT_EQ(all.rows[0].at("CNAME"), Gbk("王小明"));
   EXPECT_EQ(all.rows[1].at("CNAME").value_or(""), "");
   EXPECT_EQ(all.rows[0].at("saving_add"), "200.00");
-  for (size_t i = 1; i < all.rows.size(); ++i) EXPECT_LT(*all.rows[i - 1].at("time"), *all.rows[i].at("time"));
+  for (size_t i = 1; i < all.rows.size(); ++i)
+    EXPECT_LT(*all.rows[i - 1].at("time"), *all.rows[i].at("time"));
 
   // A blank inside a value travels escaped and is signed unescaped.
-  const Packet january =
-      ReadPacket(client.GetStoredConsumeData("8600000001", "1", "2024-01-01 00:00:00", "2024-01-31 23:59:59", &users));
+  const Packet january = ReadPacket(
+      client.GetStoredConsumeData("8600000001", "1", "2024-01-01 00:00:00", "2024-01-31 23:59:59", &users));
   ASSERT_EQ(january.rows.size(), 4u);
   for (const auto& row : january.rows) EXPECT_EQ(row.at("type"), "1");
 
@@ -148,10 +150,11 @@ TEST_F(HuiTouKeSim, ConsumptionShowsUpInTheRecords) {
   users.FieldDefs.Add("CNAME", TFieldType::ftString, 32);
   users.CreateDataSet();
   THuiTouKe_ZEL client;
-  client.MemberInterface("sbs_id=" + client.MerchantId() +
-                             "\nstore_id=ST-01\ncard_no=8600000002\norder_no=A-1\nmoney=20\npoints=20\nemp_no=" +
-                             Gbk("张三") + "\n",
-                         "ConsumeInfoPost");
+  client.MemberInterface(
+      "sbs_id=" + client.MerchantId() +
+          "\nstore_id=ST-01\ncard_no=8600000002\norder_no=A-1\nmoney=20\npoints=20\nemp_no=" + Gbk("张三") +
+          "\n",
+      "ConsumeInfoPost");
   const Packet p = ReadPacket(client.GetStoredConsumeData("8600000002", "2", "", "", &users));
   ASSERT_EQ(p.rows.size(), 1u);
   EXPECT_EQ(p.rows[0].at("saving_sub"), "20.00");
@@ -162,10 +165,12 @@ TEST_F(HuiTouKeSim, ConsumptionShowsUpInTheRecords) {
 TEST_F(HuiTouKeSim, RefusesOversizedMalformedAndUnsignedRequests) {
   TIdHTTP http;
   const std::string base = sim_->BaseUrl();
-  EXPECT_THROW(http.Post(base + "get_card_list", std::string(200000, 'a'), "application/x-www-form-urlencoded"),
-               EIdHTTPProtocolException);
+  EXPECT_THROW(
+      http.Post(base + "get_card_list", std::string(200000, 'a'), "application/x-www-form-urlencoded"),
+      EIdHTTPProtocolException);
   EXPECT_THROW(http.Get(base + "no_such_method"), EIdHTTPProtocolException);
-  const std::string garbage[] = {"", "&&&===%%%", "sign", "sbs_id=SBS-7&sign=%zz", std::string("\0\xff=\x01", 5)};
+  const std::string garbage[] = {"", "&&&===%%%", "sign", "sbs_id=SBS-7&sign=%zz",
+                                 std::string("\0\xff=\x01", 5)};
   for (const std::string& body : garbage) {
     const std::string answer = http.Post(base + "ConsumeInfoPost", body, "application/x-www-form-urlencoded");
     EXPECT_NE(answer.find("\"code\":\"A00003\""), std::string::npos) << answer;
@@ -225,13 +230,14 @@ TEST(ServerProcess, GivesUpOnAChildThatNeverSaysItsPort) {
 // time gives its status (128 + signal when killed), input and outputs.
 TEST(RunProgram, KillsAProgramPastItsDeadlineAndFailsTheTest) {
   quorl::test::Result hung;
-  EXPECT_NONFATAL_FAILURE(hung = quorl::test::RunProgram({"/bin/sh", "-c", "exec sleep 600"},
-                                                         quorl::test::RunOptions().Deadline(std::chrono::milliseconds(300))),
-                          "did not end within");
+  EXPECT_NONFATAL_FAILURE(
+      hung = quorl::test::RunProgram({"/bin/sh", "-c", "exec sleep 600"},
+                                     quorl::test::RunOptions().Deadline(std::chrono::milliseconds(300))),
+      "did not end within");
   EXPECT_EQ(hung.exitCode, 128 + SIGKILL);
 
-  const quorl::test::Result echoed =
-      quorl::test::RunProgram({"/bin/sh", "-c", "cat; echo oops >&2; exit 4"}, quorl::test::RunOptions().Input("in\n"));
+  const quorl::test::Result echoed = quorl::test::RunProgram({"/bin/sh", "-c", "cat; echo oops >&2; exit 4"},
+                                                             quorl::test::RunOptions().Input("in\n"));
   EXPECT_EQ(echoed.exitCode, 4);
   EXPECT_EQ(echoed.out, "in\n");
   EXPECT_EQ(echoed.err, "oops\n");

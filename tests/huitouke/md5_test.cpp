@@ -1,5 +1,12 @@
 #include "huitouke/md5.h"
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,14 +16,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "support/RunProgram.h"
 
@@ -38,8 +37,7 @@ std::string Pattern(size_t length) {
 std::string Incremental(const std::vector<std::string_view>& pieces) {
   MD5Context context;
   MD5Init(context);
-  for (std::string_view piece : pieces)
-    MD5Update(context, piece.data(), static_cast<uint32_t>(piece.size()));
+  for (std::string_view piece : pieces) MD5Update(context, piece.data(), static_cast<uint32_t>(piece.size()));
   MD5Digest digest;
   MD5Final(context, digest);
   return MD5Print(digest);
@@ -57,8 +55,7 @@ TEST(MD5String, GivesTheRfc1321TestSuiteDigests) {
       {"abc", "900150983cd24fb0d6963f7d28e17f72"},
       {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
       {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-       "d174ab98d277d9f5a5611c2c9f419d9f"},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
       {"1234567890123456789012345678901234567890"
        "1234567890123456789012345678901234567890",
        "57edf4a22be3c955ac49da2e2107b67a"},
@@ -197,8 +194,7 @@ TEST(MD5File, DigestsFilesOfFourGibibytesAndMoreWhole) {
   const std::string name = dir.File("big");
   const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   ASSERT_GE(fd, 0);
-  const bool written = ftruncate(fd, off_t{1} << 32) == 0 &&
-                       pwrite(fd, "tail!", 5, off_t{1} << 32) == 5;
+  const bool written = ftruncate(fd, off_t{1} << 32) == 0 && pwrite(fd, "tail!", 5, off_t{1} << 32) == 5;
   close(fd);
   if (!written) GTEST_SKIP() << "no room for a sparse file of 4 GiB here";
   const std::string digest = MD5Print(MD5File(name));
@@ -231,10 +227,9 @@ TEST(Md5printTool, PrintsFileLinesAndReportsFilesItCannotRead) {
   const std::string missing = dir.File("missing");
   const ToolResult r = RunMd5print({abc, missing, dir.path(), empty});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "900150983cd24fb0d6963f7d28e17f72  " + abc + "\n" +
-                       kEmptyDigest + "  " + empty + "\n");
-  EXPECT_EQ(r.err, "md5print: " + missing + ": No such file or directory\n" +
-                       "md5print: " + dir.path() + ": Is a directory\n");
+  EXPECT_EQ(r.out, "900150983cd24fb0d6963f7d28e17f72  " + abc + "\n" + kEmptyDigest + "  " + empty + "\n");
+  EXPECT_EQ(r.err, "md5print: " + missing + ": No such file or directory\n" + "md5print: " + dir.path() +
+                       ": Is a directory\n");
 }
 
 TEST(Md5printTool, EscapesNamesAsMd5sumDoes) {
@@ -252,8 +247,8 @@ TEST(Md5printTool, EscapesNamesAsMd5sumDoes) {
 }
 
 TEST(Md5printTool, RejectsWrongArgumentsWithOneLine) {
-  const std::vector<std::vector<std::string>> cases = {
-      {}, {"-s"}, {"-s", "a", "b"}, {"-x"}, {"--"}, {"file", "--bogus"}};
+  const std::vector<std::vector<std::string>> cases = {{},     {"-s"}, {"-s", "a", "b"},
+                                                       {"-x"}, {"--"}, {"file", "--bogus"}};
   for (const auto& args : cases) {
     const ToolResult r = RunMd5print(args);
     EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);

@@ -1,12 +1,13 @@
 // Helpers shared by the JSON unit's tests.
 #pragma once
 
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 #include "json/uVxJSON.h"
 #include "support/RunProgram.h"

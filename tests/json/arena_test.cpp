@@ -37,7 +37,8 @@ TEST(NodeArena, BlocksDoNotOverlap) {
 TEST(NodeArena, TreesMayBeFreedOnAnotherThread) {
   for (int round = 0; round < 20; ++round) {
     TvxJSONbase* tree = nullptr;
-    std::thread producer([&] { tree = TvxJSON::ParseText(R"({"a":[1,2,3,{"b":"text long enough to allocate"}]})"); });
+    std::thread producer(
+        [&] { tree = TvxJSON::ParseText(R"({"a":[1,2,3,{"b":"text long enough to allocate"}]})"); });
     producer.join();
     ASSERT_NE(nullptr, tree);
     std::thread consumer([&] { delete tree; });

@@ -76,8 +76,8 @@ TEST(TvxBalTree, OrdinalComparison) {
   for (size_t i = 0; i < std::size(names); ++i) EXPECT_TRUE(tree.Insert(names[i], static_cast<int32_t>(i)));
   const auto inOrder = CheckTree(tree);
   // Code unit order, the shorter prefix first.
-  const std::vector<std::u16string> expected = {u"", u"A", u"Z", u"a", std::u16string(u"a\u0000", 2), u"ab", u"b",
-                                                u"\u00e9"};
+  const std::vector<std::u16string> expected = {u"",   u"A", u"Z",     u"a", std::u16string(u"a\u0000", 2),
+                                                u"ab", u"b", u"\u00e9"};
   EXPECT_EQ(expected, inOrder);
   EXPECT_EQ(3, tree.IndexOf(u"A"));
   EXPECT_EQ(2, tree.IndexOf(u"a"));

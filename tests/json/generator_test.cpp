@@ -1,13 +1,13 @@
 // GenerateText / GenerateReadableText: escaping, number format, layout, buffer
 // growth, round trips, and saving to streams and files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cfloat>
 #include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "json/JsonInternal.h"
 #include "json/JsonTreeEqual.h"
@@ -89,7 +89,7 @@ TEST(GenerateText, NumberFormat) {
       {0.00012345L, "0.00012345"},
       {0.00001L, "1E-5"},
       {-1.25e-7L, "-1.25E-7"},
-      {9.99999999999999999e14L, "1E15"},     // rounds up into the next decade
+      {9.99999999999999999e14L, "1E15"},  // rounds up into the next decade
       {0.99999999999999999L, "1"},
       {1e4000L, "1E4000"},
       {LDBL_MAX, "1.18973149535723E4932"},
@@ -117,7 +117,7 @@ TEST(GenerateText, ContainersPairsAndNoneElements) {
   l->Add(int32_t{1});
   l->Add(TvxJSONnull::Generate());
   l->Add(int32_t{2});
-  l->SetChild(1, nullptr);  // a none element writes nothing between its commas
+  l->SetChild(1, nullptr);                               // a none element writes nothing between its commas
   l->Add(TvxJSONobjectmethod::Generate(u"p", nullptr));  // a pair without value: name and colon
   l->Add(TvxJSONobject::Generate(true));
   l->Add(TvxJSONlist::Generate());
@@ -206,7 +206,8 @@ TEST(GenerateText, RoundTripGivesAnEqualTree) {
     const std::string compact = Compact(first);
     Tree second = Parse(compact);
     ASSERT_NE(nullptr, second) << compact;
-    EXPECT_TRUE(quorl::JsonTreeEqual(first.get(), second.get(), quorl::NumberMatch::FifteenDigits)) << compact;
+    EXPECT_TRUE(quorl::JsonTreeEqual(first.get(), second.get(), quorl::NumberMatch::FifteenDigits))
+        << compact;
     EXPECT_EQ(compact, Compact(second));
     // The readable form parses back to the same tree too.
     Tree third = Parse(Readable(first.get()));
@@ -216,8 +217,9 @@ TEST(GenerateText, RoundTripGivesAnEqualTree) {
 
 TEST(JsonTreeEqual, TellsTreesApart) {
   Tree a = Parse(R"({"a":[1,"x",true,null]})");
-  const char* others[] = {R"({"b":[1,"x",true,null]})", R"({"a":[2,"x",true,null]})", R"({"a":[1,"y",true,null]})",
-                          R"({"a":[1,"x",false,null]})", R"({"a":[1,"x",true]})", R"({"a":[1,"x",true,0]})",
+  const char* others[] = {R"({"b":[1,"x",true,null]})", R"({"a":[2,"x",true,null]})",
+                          R"({"a":[1,"y",true,null]})", R"({"a":[1,"x",false,null]})",
+                          R"({"a":[1,"x",true]})",      R"({"a":[1,"x",true,0]})",
                           R"([[1,"x",true,null]])"};
   for (const char* o : others) {
     Tree b = Parse(o);

@@ -1,19 +1,19 @@
 // ParseText: the lenient grammar rule by rule, strings and escapes, UTF-8,
 // numbers, depth, and loading from streams and files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "json/uVxJSON.h"
 #include "platform/Exception.h"
 #include "support/TempFolder.h"
-#include "tests/json/JsonTestUtil.h"
 #include "support/TestPaths.h"
+#include "tests/json/JsonTestUtil.h"
 
 using quorl::test::As;
 using quorl::test::Compact;
@@ -56,9 +56,9 @@ TEST(ParseText, TopLevelTextAndByteOrderMark) {
       {"\xEF\xBB\xBF{}", "{}"},
       {"\xEF\xBB\xBF  [1]", "[1]"},
       {"\xEF\xBB", nullptr},
-      {"{} other words", "{}"},      // bytes after the value are not examined
+      {"{} other words", "{}"},  // bytes after the value are not examined
       {"1 2", "1"},
-      {"\x01\x1F 7", "7"},           // every byte below 0x21 is whitespace
+      {"\x01\x1F 7", "7"},  // every byte below 0x21 is whitespace
       {std::string("\0\0true", 6), "true"},
       {"x", nullptr},
   });
@@ -101,12 +101,12 @@ TEST(ParseText, NumberGrammar) {
       {"[1.5.3]", nullptr},
       {"1.5.3", "1.5"},
       {"0x10", "0"},
-      {"1e5000", nullptr},     // overflows the 80-bit float: out of range
+      {"1e5000", nullptr},  // overflows the 80-bit float: out of range
       {"-1e5000", nullptr},
-      {"1e-5000", nullptr},    // underflows to zero: out of range as well
+      {"1e-5000", nullptr},  // underflows to zero: out of range as well
       {"0.0e-5000", "0"},
       {"0e99999", "0"},
-      {"1e4000", "1E4000"},    // inside the long double range
+      {"1e4000", "1E4000"},  // inside the long double range
       {"[1e99999999999999999999]", nullptr},
   });
 }
@@ -116,8 +116,8 @@ TEST(ParseText, NumbersAreExtendedPrecision) {
   auto* l = As<TvxJSONlist>(t.get());
   ASSERT_NE(nullptr, l);
   auto value = [&](int i) { return static_cast<TvxJSONnumber*>(l->GetChild(i))->Value(); };
-  EXPECT_EQ(0.1L, value(0));                    // correctly rounded to long double, not double
-  EXPECT_EQ(9007199254740993.0L, value(1));     // 2^53 + 1: beyond double, exact here
+  EXPECT_EQ(0.1L, value(0));                 // correctly rounded to long double, not double
+  EXPECT_EQ(9007199254740993.0L, value(1));  // 2^53 + 1: beyond double, exact here
   EXPECT_EQ(LDBL_MAX, value(2));
   EXPECT_EQ(LDBL_MIN, value(3));
   // Its 15-digit text lies just below the smallest normal and reads back.
@@ -145,13 +145,13 @@ TEST(ParseText, StringScanningAndEscapes) {
     std::string json;
     std::u16string expected;
   } cases[] = {
-      {R"("a\qb")", u"ab"},                  // unknown escape dropped with its backslash
+      {R"("a\qb")", u"ab"},  // unknown escape dropped with its backslash
       {R"("\u00e9")", u"\u00e9"},
       {R"("\u00E9x")", u"\u00e9x"},
       {R"("a\\")", u"a\\"},
       {R"("\"\'\/\\")", u"\"'/\\"},
       {R"("\b\f\n\r\t")", u"\b\f\n\r\t"},
-      {R"("\u41")", u"A"},                   // fewer hex digits when the raw text ends
+      {R"("\u41")", u"A"},  // fewer hex digits when the raw text ends
       {R"("\u4")", u"\u0004"},
       {R"("\u0000z")", std::u16string(u"\0z", 2)},
       {R"("\u07FF\u0800\uFFFF")", u"\u07ff\u0800\uffff"},
@@ -164,7 +164,7 @@ TEST(ParseText, StringScanningAndEscapes) {
       {"'single'", u"<none>"},
       {R"("open)", u"<none>"},
       {R"("ends with backslash\")", u"<none>"},
-      {R"("\uZZZZ")", u"<none>"},            // not hexadecimal: the whole parse fails
+      {R"("\uZZZZ")", u"<none>"},  // not hexadecimal: the whole parse fails
       {R"("\u")", u"<none>"},
       {R"("\u12G4")", u"<none>"},
       {R"("\u-123")", u"<none>"},
@@ -192,8 +192,8 @@ TEST(ParseText, Utf8Decoding) {
       {"\xED\xB8\x80", std::u16string(1, char16_t(0xDE00))},
       {"\xFF", u"\ufffd"},
       {"a\x80z", u"a\ufffdz"},
-      {"\xC0\xAF", u"\ufffd\ufffd"},                 // overlong: each byte replaced
-      {"\xE4\xB8", u"\ufffd"},                      // truncated sequence: one replacement
+      {"\xC0\xAF", u"\ufffd\ufffd"},  // overlong: each byte replaced
+      {"\xE4\xB8", u"\ufffd"},        // truncated sequence: one replacement
       {"\xE4\xB8z", u"\ufffdz"},
       {"\xF4\x90\x80\x80", u"\ufffd\ufffd\ufffd\ufffd"},  // above U+10FFFF
       {"\xF0\x9F\x98", u"\ufffd"},
@@ -227,9 +227,9 @@ TEST(ParseText, ObjectGrammar) {
       {R"({"a":1 "b":2})", R"({"a":1,"b":2})"},
       {R"({"a":1,})", R"({"a":1})"},
       {R"({ "a" : 1 })", R"({"a":1})"},
-      {R"({"a"})", nullptr},       // key without colon
-      {R"({"a":})", nullptr},      // colon without value
-      {R"({a:1})", nullptr},       // unquoted key
+      {R"({"a"})", nullptr},   // key without colon
+      {R"({"a":})", nullptr},  // colon without value
+      {R"({a:1})", nullptr},   // unquoted key
       {R"({'a':1})", nullptr},
       {R"({,"a":1})", nullptr},
       {R"({"a":1,,"b":2})", nullptr},
@@ -278,7 +278,8 @@ TEST(ParseText, NestingDepthIsLimited) {
 
 TEST(ParseText, ParsesLargeInput) {
   std::string text = "[";
-  for (int i = 0; i < 100000; ++i) text += "{\"id\":" + std::to_string(i) + ",\"name\":\"member " + std::to_string(i) + "\"},";
+  for (int i = 0; i < 100000; ++i)
+    text += "{\"id\":" + std::to_string(i) + ",\"name\":\"member " + std::to_string(i) + "\"},";
   text += "]";
   Tree t = Parse(text);
   ASSERT_NE(nullptr, t);

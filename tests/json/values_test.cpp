@@ -87,14 +87,14 @@ TEST(TvxJSONbase, GetFieldPerClassAndKey) {
   EXPECT_EQ(n.get(), n->GetField(Variant(0)));
 
   Tree list = Parse("[10,20,30]");
-  EXPECT_EQ(list.get(), list->GetField(Variant("x")));          // any non-numeric key: the list
+  EXPECT_EQ(list.get(), list->GetField(Variant("x")));  // any non-numeric key: the list
   EXPECT_EQ(list.get(), list->GetField(Variant()));
   EXPECT_EQ(list->GetChild(1), list->GetField(Variant(1)));
-  EXPECT_EQ(list->GetChild(2), list->GetField(Variant(1.5)));   // rounds half to even
+  EXPECT_EQ(list->GetChild(2), list->GetField(Variant(1.5)));  // rounds half to even
   EXPECT_EQ(list->GetChild(2), list->GetField(Variant(2.5)));
   EXPECT_EQ(nullptr, list->GetField(Variant(3)));
   EXPECT_EQ(nullptr, list->GetField(Variant(-1)));
-  EXPECT_EQ(nullptr, list->GetField(Variant(1e300)));           // no such index, no error
+  EXPECT_EQ(nullptr, list->GetField(Variant(1e300)));  // no such index, no error
 
   Tree obj = Parse(R"({"a":1,"b":"x"})");
   EXPECT_EQ(Variant(1.0), obj->GetField(Variant("a"))->GetValue());

@@ -14,7 +14,8 @@ class VxjsonTool : public ::testing::Test {
   std::string Write(const std::string& name, const std::string& bytes) { return folder_.Write(name, bytes); }
   // Runs the tool with `args` (words for the shell), standard input from `input`.
   ToolRun Exec(const std::string& args, const std::string& input = "") {
-    return quorl::test::RunProgram({"/bin/sh", "-c", quorl::test::Quote(tool_) + " " + args}, quorl::test::RunOptions().Input(input));
+    return quorl::test::RunProgram({"/bin/sh", "-c", quorl::test::Quote(tool_) + " " + args},
+                                   quorl::test::RunOptions().Input(input));
   }
 
   const quorl::test::TempFolder folder_{"vxjson_test_"};
@@ -31,7 +32,8 @@ int Lines(const std::string& s) {
 }  // namespace
 
 TEST_F(VxjsonTool, CompactFromFileAndReadableFromStdin) {
-  const std::string file = Write("a.json", "\xEF\xBB\xBF { \"name\" : \"\\u5f20\" , \"n\" : [1.50, +2] } trailing");
+  const std::string file =
+      Write("a.json", "\xEF\xBB\xBF { \"name\" : \"\\u5f20\" , \"n\" : [1.50, +2] } trailing");
   ToolRun r = Exec("compact '" + file + "'");
   EXPECT_EQ(0, r.exitCode);
   EXPECT_EQ("{\"name\":\"\xE5\xBC\xA0\",\"n\":[1.5,2]}", r.out);  // no newline added

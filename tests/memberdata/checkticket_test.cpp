@@ -25,10 +25,8 @@ const DataitemProperty kDataitem[] = {
     {u"memberValid", &IXMLDataitemType::Get_MemberValid, &IXMLDataitemType::Set_MemberValid},
     {u"memberName", &IXMLDataitemType::Get_MemberName, &IXMLDataitemType::Set_MemberName},
     {u"memberType", &IXMLDataitemType::Get_MemberType, &IXMLDataitemType::Set_MemberType},
-    {u"certificateType", &IXMLDataitemType::Get_CertificateType,
-     &IXMLDataitemType::Set_CertificateType},
-    {u"certificateNum", &IXMLDataitemType::Get_CertificateNum,
-     &IXMLDataitemType::Set_CertificateNum},
+    {u"certificateType", &IXMLDataitemType::Get_CertificateType, &IXMLDataitemType::Set_CertificateType},
+    {u"certificateNum", &IXMLDataitemType::Get_CertificateNum, &IXMLDataitemType::Set_CertificateNum},
     {u"phoneNum", &IXMLDataitemType::Get_PhoneNum, &IXMLDataitemType::Set_PhoneNum},
     {u"mobileNum", &IXMLDataitemType::Get_MobileNum, &IXMLDataitemType::Set_MobileNum},
     {u"sAddress", &IXMLDataitemType::Get_SAddress, &IXMLDataitemType::Set_SAddress},
@@ -71,16 +69,14 @@ TEST(CheckTicketBinding, InterfacesCarryTheirIdentifiers) {
 
 TEST(CheckTicketBinding, ReadsEveryDataitemAttributeAndBookElement) {
   std::u16string xml = u"<data><dataitem";
-  for (const auto& p : kDataitem)
-    xml += u" " + std::u16string(p.attribute) + u"=\"v-" + p.attribute + u"\"";
+  for (const auto& p : kDataitem) xml += u" " + std::u16string(p.attribute) + u"=\"v-" + p.attribute + u"\"";
   xml += u"/><book>";
   for (const auto& p : kBook)
     xml += u"<" + std::u16string(p.element) + u">t-" + p.element + u"</" + p.element + u">";
   xml += u"</book></data>";
   IntfPtr<IXMLDataType> data = LoadDataFromXML(xml);
   IntfPtr<IXMLDataitemType> item = data->Get_Dataitem();
-  for (const auto& p : kDataitem)
-    EXPECT_EQ(((*item).*(p.get))(), u"v-" + std::u16string(p.attribute));
+  for (const auto& p : kDataitem) EXPECT_EQ(((*item).*(p.get))(), u"v-" + std::u16string(p.attribute));
   IntfPtr<IXMLBookType> book = data->Get_Book();
   for (const auto& p : kBook) EXPECT_EQ(((*book).*(p.get))(), u"t-" + std::u16string(p.element));
 }
@@ -92,9 +88,7 @@ TEST(CheckTicketBinding, AbsentValuesReadEmptyAndReadingAddsNothing) {
   IntfPtr<IXMLDataitemType> item = data->Get_Dataitem();
   for (const auto& p : kDataitem) {
     const std::u16string attr = p.attribute;
-    const std::u16string expected = attr == u"memberNum"      ? u"8001"
-                                    : attr == u"surplusCount" ? u"3"
-                                                              : u"";
+    const std::u16string expected = attr == u"memberNum" ? u"8001" : attr == u"surplusCount" ? u"3" : u"";
     EXPECT_EQ(((*item).*(p.get))(), expected) << quorl::Utf16ToUtf8(attr);
   }
   IntfPtr<IXMLBookType> book = data->Get_Book();
@@ -121,9 +115,8 @@ TEST(CheckTicketBinding, WritingCreatesWhatIsMissing) {
   book->Set_Status(u"again");
   IntfPtr<IXMLDataType> reread = LoadDataFromXML(data->OwnerDocument()->XML());
   for (const auto& p : kDataitem) {
-    const std::u16string expected = std::u16string(p.attribute) == u"memberNum"
-                                        ? U("号 2")
-                                        : u"<&\"" + std::u16string(p.attribute);
+    const std::u16string expected =
+        std::u16string(p.attribute) == u"memberNum" ? U("号 2") : u"<&\"" + std::u16string(p.attribute);
     EXPECT_EQ(((*reread->Get_Dataitem()).*(p.get))(), expected);
   }
   for (const auto& p : kBook) {
@@ -161,9 +154,8 @@ TEST(CheckTicketBinding, LoaddataReadsTheSampleAnswerAndGbkFiles) {
 
   quorl::test::TempFolder folder;
   const std::string path = folder.File("gbk.xml");
-  quorl::test::WriteFile(
-      path, "<?xml version=\"1.0\" encoding=\"GB2312\"?><data><dataitem memberName=\"" +
-                quorl::test::Gbk("赵六") + "\"/></data>");
+  quorl::test::WriteFile(path, "<?xml version=\"1.0\" encoding=\"GB2312\"?><data><dataitem memberName=\"" +
+                                   quorl::test::Gbk("赵六") + "\"/></data>");
   EXPECT_EQ(Loaddata(U(path))->Get_Dataitem()->Get_MemberName(), U("赵六"));
 }
 
@@ -177,7 +169,6 @@ TEST(CheckTicketBinding, ViewsKeepTheirDocumentAlive) {
   }
   EXPECT_EQ(item->Get_MemberNum(), u"K");
   pendingBook->Set_Date_check(u"2024-01-01");
-  EXPECT_EQ(
-      item->OwnerDocument()->XML(),
-      u"<data><dataitem memberNum=\"K\"/><book><date_check>2024-01-01</date_check></book></data>");
+  EXPECT_EQ(item->OwnerDocument()->XML(),
+            u"<data><dataitem memberNum=\"K\"/><book><date_check>2024-01-01</date_check></book></data>");
 }

@@ -39,21 +39,19 @@ class ConsumeDocument : public ::testing::Test {
   static TMemberInfoRecord_VRISK Named(TTicketInfoRecordList_VRISK* tickets) {
     TMemberInfoRecord_VRISK r;
     TMemberInfoRecord_VRISK* p = &r;
-    std::string* fields[] = {
-        &p->MC_Time,      &p->MC_PriceSum,    &p->MC_CostType,      &p->MC_Cost,
-        &p->MC_MemberID,  &p->MC_Discount,    &p->MC_bPost,         &p->MC_Address,
-        &p->MC_UserName,  &p->MC_PhoneNumber, &p->MC_PostMemo,      &p->MC_Creater,
-        &p->MC_WareCode,  &p->MC_WareName,    &p->MC_WareTime,      &p->MC_PlaceName,
-        &p->MC_OrderCode, &p->MC_OrderSource, &p->MC_SaleClassName, &p->MC_InvoiceHead,
-        &p->MC_Isonecard, &p->MC_Group,       &p->MC_ProduceGroup};
+    std::string* fields[] = {&p->MC_Time,      &p->MC_PriceSum,    &p->MC_CostType,      &p->MC_Cost,
+                             &p->MC_MemberID,  &p->MC_Discount,    &p->MC_bPost,         &p->MC_Address,
+                             &p->MC_UserName,  &p->MC_PhoneNumber, &p->MC_PostMemo,      &p->MC_Creater,
+                             &p->MC_WareCode,  &p->MC_WareName,    &p->MC_WareTime,      &p->MC_PlaceName,
+                             &p->MC_OrderCode, &p->MC_OrderSource, &p->MC_SaleClassName, &p->MC_InvoiceHead,
+                             &p->MC_Isonecard, &p->MC_Group,       &p->MC_ProduceGroup};
     for (size_t i = 0; i < kValueNames.size(); ++i) *fields[i] = "v:" + kValueNames[i];
     r.Tickets = tickets;
     return r;
   }
 
   static pugi::xml_node ParseRoot(pugi::xml_document& doc, const std::string& utf8) {
-    EXPECT_TRUE(
-        doc.load_buffer(utf8.data(), utf8.size(), pugi::parse_default, pugi::encoding_utf8));
+    EXPECT_TRUE(doc.load_buffer(utf8.data(), utf8.size(), pugi::parse_default, pugi::encoding_utf8));
     return doc.document_element();
   }
 
@@ -100,10 +98,9 @@ TEST_F(ConsumeDocument, WritesOneConsumePerTicketLineInListOrder) {
     ASSERT_STREQ(c.name(), "Consume");
     const std::string n = std::to_string(index++);
     std::vector<std::string> got;
-    for (pugi::xml_node v : c.children())
-      got.push_back(std::string(v.name()) + "=" + v.child_value());
-    EXPECT_EQ(got, (std::vector<std::string>{"CL_PriceLevel=L" + n, "CL_WarePrice=P" + n,
-                                             "CL_WareNum=N" + n, "CL_CostSum=S" + n}));
+    for (pugi::xml_node v : c.children()) got.push_back(std::string(v.name()) + "=" + v.child_value());
+    EXPECT_EQ(got, (std::vector<std::string>{"CL_PriceLevel=L" + n, "CL_WarePrice=P" + n, "CL_WareNum=N" + n,
+                                             "CL_CostSum=S" + n}));
   }
   EXPECT_EQ(index, 3);
 }
@@ -136,15 +133,9 @@ TEST_F(ConsumeDocument, ControlCharactersInValuesKeepBothTextsWellFormed) {
     std::string expected;
   };
   const std::vector<Case> cases = {
-      {"a\rb", "a\rb"},
-      {"a\r\nb\r", "a\r\nb\r"},
-      {"a\tb", "a\tb"},
-      {"a\nb", "a\nb"},
-      {std::string("a\0b", 3), "ab"},
-      {"a\x01\x08z", "az"},
-      {"a\x0B\x0Cz", "az"},
-      {"a\x0E\x1Fz", "az"},
-      {"\x1B" + Gbk("张") + "\x07", Gbk("张")},
+      {"a\rb", "a\rb"},     {"a\r\nb\r", "a\r\nb\r"},       {"a\tb", "a\tb"},
+      {"a\nb", "a\nb"},     {std::string("a\0b", 3), "ab"}, {"a\x01\x08z", "az"},
+      {"a\x0B\x0Cz", "az"}, {"a\x0E\x1Fz", "az"},           {"\x1B" + Gbk("张") + "\x07", Gbk("张")},
   };
   // Every control character left in the markup is a raw tab or line feed,
   // and the only character reference is the carriage return's.

@@ -50,8 +50,8 @@ using Row = std::map<std::string, std::string>;
 
 // A packet with text columns of the given names; `lower` writes the names
 // in lower case, which the readers must accept.
-Variant Packet(const std::vector<std::string>& columns, const std::vector<Row>& rows,
-               bool lower = false, const std::string& skip = "") {
+Variant Packet(const std::vector<std::string>& columns, const std::vector<Row>& rows, bool lower = false,
+               const std::string& skip = "") {
   TClientDataSet ds;
   for (const std::string& c : columns) {
     if (c == skip) continue;
@@ -137,9 +137,7 @@ TEST(MemberInfoServerRows, MapsEveryColumnByItsRule) {
       {{{"cardstatus", "3"}}, [](const Rec& r) { return r.CardStatus; }, "3"},
       {{{"pointsrewardrate", "2"}}, [](const Rec& r) { return r.ConsumePoints; }, "2"},
       {{{"consume_money", "7"}}, [](const Rec& r) { return r.ConsumeMoney; }, "7"},
-      {{{"Certificate_Type", "02"}},
-       [](const Rec& r) { return r.CertificateType.Name; },
-       Gbk("护照")},
+      {{{"Certificate_Type", "02"}}, [](const Rec& r) { return r.CertificateType.Name; }, Gbk("护照")},
       {{{"Certificate_Type", "77"}}, [](const Rec& r) { return r.CertificateType.Name; }, ""},
       {{{"FULL_NAME", "x"}}, [](const Rec& r) { return r.Reserved; }, ""},
   };
@@ -151,8 +149,8 @@ TEST(MemberInfoServerRows, MapsEveryColumnByItsRule) {
 
 TEST(MemberInfoServerRows, FindsColumnsIgnoringCaseAndKeepsRowOrder) {
   TMemberUserInfoXmlDM_ZEL dm;
-  std::unique_ptr<TMemberUserInfoList_ZEL> list(dm.ExtractFromData(Packet(
-      kServerColumns, {{{"member_id", "1"}}, {{"member_id", "2"}}, {{"member_id", "3"}}}, true)));
+  std::unique_ptr<TMemberUserInfoList_ZEL> list(dm.ExtractFromData(
+      Packet(kServerColumns, {{{"member_id", "1"}}, {{"member_id", "2"}}, {{"member_id", "3"}}}, true)));
   ASSERT_EQ(list->Count(), 3);
   EXPECT_EQ(list->GetItems(0)->MemberID, "1");
   EXPECT_EQ(list->GetItems(2)->MemberID, "3");
@@ -163,8 +161,7 @@ TEST(MemberInfoServerRows, NumericColumnsReadInTheirTextForm) {
   ds.FieldDefs.Add("MEMBER_ID", TFieldType::ftInteger);
   for (size_t i = 1; i < kServerColumns.size(); ++i)
     ds.FieldDefs.Add(kServerColumns[i],
-                     kServerColumns[i] == "balance" ? TFieldType::ftFloat : TFieldType::ftString,
-                     32);
+                     kServerColumns[i] == "balance" ? TFieldType::ftFloat : TFieldType::ftString, 32);
   ds.CreateDataSet();
   ds.Append();
   ds.FieldByName("MEMBER_ID")->SetAsInteger(42);
@@ -180,8 +177,7 @@ TEST(MemberInfoPackets, AMissingColumnFailsTheWholeCall) {
   TMemberUserInfoXmlDM_ZEL dm;
   EXPECT_THROW(delete dm.ExtractFromData(Packet(kServerColumns, {{}, {}}, false, "consume_money")),
                EDatabaseError);
-  EXPECT_THROW(delete dm.ExtractFromHTK(Packet(kPlatformColumns, {{}}, false, "user_point")),
-               EDatabaseError);
+  EXPECT_THROW(delete dm.ExtractFromHTK(Packet(kPlatformColumns, {{}}, false, "user_point")), EDatabaseError);
   // Without rows no column is read.
   std::unique_ptr<TMemberUserInfoList_ZEL> a(dm.ExtractFromHTK(Packet({"x"}, {})));
   std::unique_ptr<TMemberUserInfoList_ZEL> b(dm.ExtractFromData(Packet({"x"}, {})));

@@ -113,8 +113,7 @@ TEST(MemberInfoXml, MapsEveryAttributeByItsRule) {
       {"memberName=\"a\tb\"", [](const Rec& r) { return r.MemberName; }, "a b"},
       {"memberName=\"a&#9;b\"", [](const Rec& r) { return r.MemberName; }, "a\tb"},
       // GBK bytes pass through unchanged, a declared encoding notwithstanding.
-      {"memberName=\"" + Gbk("张三") + "\"", [](const Rec& r) { return r.MemberName; },
-       Gbk("张三")},
+      {"memberName=\"" + Gbk("张三") + "\"", [](const Rec& r) { return r.MemberName; }, Gbk("张三")},
   };
   for (const MappingCase& c : cases) {
     SCOPED_TRACE(c.attributes);

@@ -1,5 +1,3 @@
-#include "core/MemberRecords.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/MemberRecords.h"
 #include "memberdata/uCoreMemberSysErrorRes_ZEL.h"
 #include "platform/Exception.h"
 
@@ -164,8 +163,7 @@ TEST(MemberUserInfoList, ExtractTakesEveryOccurrenceOfARecordHeldTwice) {
   EXPECT_EQ(list->Count(), 1);
   EXPECT_EQ(Items(*list), std::vector{recs[1]});
   EXPECT_EQ(list->seen, (std::vector<std::pair<void*, TListNotification>>{
-                            {out, TListNotification::lnExtracted},
-                            {out, TListNotification::lnExtracted}}));
+                            {out, TListNotification::lnExtracted}, {out, TListNotification::lnExtracted}}));
   EXPECT_FALSE(WasFreed(out));
   delete out;
   ForgetFreed();
@@ -428,8 +426,8 @@ TEST(TicketInfoRecordList, OwnsNothing) {
 }
 
 TEST(TicketInfoRecordList, FindByPriceLevel) {
-  TTicketInfoRecord_VRISK recs[] = {{"VIP", "", "", ""}, {"vip", "", "", ""}, {"", "", "", ""},
-                                    {"VIP", "", "", ""}};
+  TTicketInfoRecord_VRISK recs[] = {
+      {"VIP", "", "", ""}, {"vip", "", "", ""}, {"", "", "", ""}, {"VIP", "", "", ""}};
   TTicketInfoRecordList_VRISK list;
   for (auto& r : recs) list.Add(&r);
   EXPECT_EQ(list.Find("VIP"), 0);

@@ -48,8 +48,7 @@ const Case kIllFormed[] = {
     {"second DOCTYPE", "<!DOCTYPE data><!DOCTYPE data><data><dataitem/></data>"},
     {"declaration after whitespace", " <?xml version=\"1.0\"?><data><dataitem/></data>"},
     {"declaration after the document element", "<data><dataitem/></data><?xml version=\"1.0\"?>"},
-    {"declaration inside the document element",
-     "<data><?XML version=\"1.0\"?><dataitem/></data>"},
+    {"declaration inside the document element", "<data><?XML version=\"1.0\"?><dataitem/></data>"},
 };
 
 // Each reads as one member whose card number is "1".

@@ -11,8 +11,8 @@
 using quorl::IntfPtr;
 
 TEST(XmlNode, ReadsAttributesChildrenAndText) {
-  IntfPtr<IXMLDocument> doc = quorl::LoadXmlData(
-      u"<r a=\"1\" b=\"&lt;x&gt;\"><c>t1<![CDATA[<t2>]]></c><d/>tail<c>second</c></r>");
+  IntfPtr<IXMLDocument> doc =
+      quorl::LoadXmlData(u"<r a=\"1\" b=\"&lt;x&gt;\"><c>t1<![CDATA[<t2>]]></c><d/>tail<c>second</c></r>");
   IntfPtr<IXMLNode> r = doc->DocumentElement();
   EXPECT_EQ(r->NodeName(), u"r");
   EXPECT_TRUE(r->HasAttribute(u"a"));
@@ -99,16 +99,13 @@ TEST(XmlNode, DeclarationAndFilesInUtf8OrGbk) {
   doc->SaveToFile(quorl::Utf8ToUtf16(gbkPath));
   EXPECT_EQ(quorl::test::ReadFile(gbkPath),
             "<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xD6\xD0\xCE\xC4</r>");
-  EXPECT_EQ(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(gbkPath))->DocumentElement()->Text(),
-            u"中文");
+  EXPECT_EQ(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(gbkPath))->DocumentElement()->Text(), u"中文");
 
   doc->SetEncoding(u"UTF-8");
   const std::string utf8Path = folder.File("utf8.xml");
   doc->SaveToFile(quorl::Utf8ToUtf16(utf8Path));
-  EXPECT_EQ(quorl::test::ReadFile(utf8Path),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>中文</r>");
-  EXPECT_EQ(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(utf8Path))->DocumentElement()->Text(),
-            u"中文");
+  EXPECT_EQ(quorl::test::ReadFile(utf8Path), "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>中文</r>");
+  EXPECT_EQ(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(utf8Path))->DocumentElement()->Text(), u"中文");
 
   EXPECT_THROW(doc->GetDocBinding(u"other", &quorl::NodeClassOf<TXMLNode>), EXMLDocError);
   EXPECT_THROW(quorl::LoadXmlDocument(quorl::Utf8ToUtf16(folder.File("none.xml"))), EFOpenError);

@@ -61,8 +61,10 @@ class ScopedTimeZone {
     ::tzset();
   }
   ~ScopedTimeZone() {
-    if (hadOld_) ::setenv("TZ", saved_.c_str(), 1);
-    else ::unsetenv("TZ");
+    if (hadOld_)
+      ::setenv("TZ", saved_.c_str(), 1);
+    else
+      ::unsetenv("TZ");
     ::tzset();
   }
 

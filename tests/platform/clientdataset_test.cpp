@@ -301,13 +301,12 @@ TEST(ClientDataSetPacket, RejectsDamagedBytes) {
   for (const auto& c : cases) {
     std::string bad = good;
     bad.replace(c.offset, c.bytes.size(), c.bytes);
-    const std::string msg = MessageOf(
-        [&] { target.SetData(Variant::FromPacket(std::make_shared<const std::string>(bad))); });
+    const std::string msg =
+        MessageOf([&] { target.SetData(Variant::FromPacket(std::make_shared<const std::string>(bad))); });
     EXPECT_EQ(msg.rfind("Corrupt dataset packet: ", 0), 0u) << c.name << ": " << msg;
   }
-  const std::string msg = MessageOf([&] {
-    target.SetData(Variant::FromPacket(std::make_shared<const std::string>(good + "x")));
-  });
+  const std::string msg = MessageOf(
+      [&] { target.SetData(Variant::FromPacket(std::make_shared<const std::string>(good + "x"))); });
   EXPECT_EQ(msg, "Corrupt dataset packet: trailing bytes after the last row");
 }
 
@@ -331,8 +330,10 @@ TEST(ClientDataSetPacket, LargeTableRoundTrips) {
   for (int r = 0; r < 10000; ++r) {
     ds.Append();
     for (int f = 0; f < 24; ++f) {
-      if (f % 2) fields[f]->SetAsFloat(r + f / 100.0);
-      else fields[f]->SetAsString("row" + std::to_string(r));
+      if (f % 2)
+        fields[f]->SetAsFloat(r + f / 100.0);
+      else
+        fields[f]->SetAsString("row" + std::to_string(r));
     }
     ds.Post();
   }

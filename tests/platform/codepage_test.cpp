@@ -1,8 +1,6 @@
 #include "platform/CodePage.h"
-#include "platform/Text.h"
 
 #include <gtest/gtest.h>
-
 #include <iconv.h>
 
 #include <atomic>
@@ -11,9 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Text.h"
+
 namespace {
 
-const std::string kHuiYuanGbk = "\xBB\xE1\xD4\xB1";       // 会员
+const std::string kHuiYuanGbk = "\xBB\xE1\xD4\xB1";           // 会员
 const std::string kHuiYuanUtf8 = "\xE4\xBC\x9A\xE5\x91\x98";  // 会员
 const std::u16string kHuiYuanUtf16 = u"\u4F1A\u5458";
 // U+1F600 (grinning face): outside the basic plane, absent from GBK.
@@ -79,12 +79,16 @@ TEST(CodePage, InvalidInputBecomesOneMarkPerBadSequence) {
 
   // GBK: a lead byte without a valid trail, a lone 0xFF, a cut final lead byte.
   EXPECT_EQ(quorl::GbkToUtf16("\x81\x20x"), u"? x");
-  EXPECT_EQ(quorl::GbkToUtf16("a\xFF" "b"), u"a?b");
+  EXPECT_EQ(quorl::GbkToUtf16("a\xFF"
+                              "b"),
+            u"a?b");
   EXPECT_EQ(quorl::GbkToUtf16(kHuiYuanGbk + "\xBB"), kHuiYuanUtf16 + u"?");
   EXPECT_EQ(quorl::GbkToUtf8("\xBB"), "?");
 
   // Lone surrogates in UTF-16.
-  EXPECT_EQ(quorl::Utf16ToUtf8(u"a\xD83D" "b"), "a?b");
+  EXPECT_EQ(quorl::Utf16ToUtf8(u"a\xD83D"
+                               "b"),
+            "a?b");
   EXPECT_EQ(quorl::Utf16ToUtf8(u"\xDE00"), "?");
   EXPECT_EQ(quorl::Utf16ToGbk(u"a\xD83D"), "a?");
   EXPECT_EQ(quorl::Utf16ToGbk(u"\xDE00" + kHuiYuanUtf16), "?" + kHuiYuanGbk);
@@ -144,7 +148,7 @@ TEST(Text, AsciiCaseFoldingLeavesOtherBytesAlone) {
   EXPECT_TRUE(quorl::SameTextAscii("Content-Type", "content-TYPE"));
   EXPECT_FALSE(quorl::SameTextAscii("utf-8", "utf-8 "));
   EXPECT_FALSE(quorl::SameTextAscii("\xC9", "\xE9"));  // upper/lower pair in Latin-1
-  EXPECT_FALSE(quorl::SameTextAscii("a[", "A{"));       // '[' and '{' differ by 0x20 too
+  EXPECT_FALSE(quorl::SameTextAscii("a[", "A{"));      // '[' and '{' differ by 0x20 too
   EXPECT_EQ(quorl::ToUpperAscii("node\xE9" + kHuiYuanGbk), "NODE\xE9" + kHuiYuanGbk);
   EXPECT_TRUE(quorl::StartsWithTextAscii("PostgreSQL://h/db", "postgresql://"));
   EXPECT_FALSE(quorl::StartsWithTextAscii("postgres", "postgresql://"));
@@ -159,10 +163,22 @@ TEST(CodePage, Utf8ToUtf16AcrossAsciiBlocks) {
     text += std::string(static_cast<size_t>(i % 23), 'a');
     expected += std::u16string(static_cast<size_t>(i % 23), u'a');
     switch (i % 4) {
-      case 0: text += "\xE4\xBC\x9A"; expected += u"\u4F1A"; break;       // 会
-      case 1: text += "\xC3\xA9"; expected += u"\u00E9"; break;            // é
-      case 2: text += "\xF0\x9F\x98\x80"; expected += u"\U0001F600"; break;
-      default: text += "\xFF"; expected += u"\uFFFD"; break;                // invalid byte
+      case 0:
+        text += "\xE4\xBC\x9A";
+        expected += u"\u4F1A";
+        break;  // 会
+      case 1:
+        text += "\xC3\xA9";
+        expected += u"\u00E9";
+        break;  // é
+      case 2:
+        text += "\xF0\x9F\x98\x80";
+        expected += u"\U0001F600";
+        break;
+      default:
+        text += "\xFF";
+        expected += u"\uFFFD";
+        break;  // invalid byte
     }
   }
   EXPECT_EQ(quorl::Utf8ToUtf16(text), expected);

@@ -202,9 +202,9 @@ TEST(CurlHttpTransport, GetAndPostAgainstLoopbackServer) {
   });
   s.server.Post("/services/TicketManage", [&](const httplib::Request& req, httplib::Response& res) {
     clientPorts.push_back(req.remote_port);
-    res.set_content(req.get_header_value("Content-Type") + "|" + req.get_header_value("SOAPAction") +
-                        "|" + req.body,
-                    "text/xml");
+    res.set_content(
+        req.get_header_value("Content-Type") + "|" + req.get_header_value("SOAPAction") + "|" + req.body,
+        "text/xml");
   });
   s.Start();
 
@@ -310,15 +310,16 @@ TEST(CurlHttpTransport, GivesUpOnAStallButNotOnASlowAnswer) {
   s.server.Get("/crawl", drip(600));
   // A few bytes, then nothing until the test ends.
   s.server.Get("/stall", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_chunked_content_provider("text/plain", [&, sent = false](size_t, httplib::DataSink& sink) mutable {
-      if (!sent) {
-        sent = true;
-        return sink.write("begun", 5);
-      }
-      s.WaitForRelease(std::chrono::seconds(30));
-      finished = true;
-      return false;
-    });
+    res.set_chunked_content_provider("text/plain",
+                                     [&, sent = false](size_t, httplib::DataSink& sink) mutable {
+                                       if (!sent) {
+                                         sent = true;
+                                         return sink.write("begun", 5);
+                                       }
+                                       s.WaitForRelease(std::chrono::seconds(30));
+                                       finished = true;
+                                       return false;
+                                     });
   });
   // No answer at all while the server works.
   s.server.Get("/hold", [&](const httplib::Request&, httplib::Response& res) {

@@ -32,16 +32,15 @@ TEST(TList, NotifiesEveryChangeAfterItHappened) {
   list.Add(&b);
   list.Insert(0, &c);  // c a b
   EXPECT_EQ(list.Get(0), &c);
-  list.Put(1, &b);     // c b b: a deleted, b added
-  list.Put(1, &b);     // same item: nothing
+  list.Put(1, &b);                  // c b b: a deleted, b added
+  list.Put(1, &b);                  // same item: nothing
   EXPECT_EQ(list.Extract(&b), &b);  // first b leaves: c b
   EXPECT_EQ(list.Extract(&a), nullptr);
-  EXPECT_EQ(list.Remove(&c), 0);    // b
+  EXPECT_EQ(list.Remove(&c), 0);  // b
   EXPECT_EQ(list.Remove(&c), -1);
-  list.Add(&a);                     // b a
-  list.Delete(0);                   // a
-  EXPECT_EQ(list.log, (std::vector<std::string>{"+a", "+b", "+c", "-a", "+b", "xb", "-c", "+a",
-                                                "-b"}));
+  list.Add(&a);    // b a
+  list.Delete(0);  // a
+  EXPECT_EQ(list.log, (std::vector<std::string>{"+a", "+b", "+c", "-a", "+b", "xb", "-c", "+a", "-b"}));
   list.log.clear();
   list.Add(&b);
   list.Add(&c);

@@ -48,8 +48,8 @@ TEST(ShellExecuteA, PassesFileParametersAndFolderToLauncher) {
   };
   for (const auto& c : cases) {
     launcher.fake.starts.clear();
-    const HINSTANCE r = ShellExecuteA(nullptr, c.verb, "/app/MemberPrint_vrisk/PrintApp.exe",
-                                      c.parameters, c.directory, SW_SHOW);
+    const HINSTANCE r = ShellExecuteA(nullptr, c.verb, "/app/MemberPrint_vrisk/PrintApp.exe", c.parameters,
+                                      c.directory, SW_SHOW);
     EXPECT_GT(r, 32);
     ASSERT_EQ(launcher.fake.starts.size(), 1u);
     EXPECT_EQ(launcher.fake.starts[0].program, "/app/MemberPrint_vrisk/PrintApp.exe");

@@ -4,10 +4,10 @@
 
 #include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <cmath>
 #include <limits>
 #include <optional>
 #include <random>
@@ -112,8 +112,7 @@ TEST(Variant, ConvertsByThePlatformRules) {
       {"text too big", Variant("3000000000"), none, 3e9, true, "3000000000"},
       {"utf16 number", Variant(u"7"), 7, 7.0, true, "7"},
       {"date", Variant::FromDateTime(45000.0), 45000, 45000.0, true, "2023-03-15"},
-      {"packet", Variant::FromPacket(std::make_shared<const std::string>("x")), none, none,
-       none, none},
+      {"packet", Variant::FromPacket(std::make_shared<const std::string>("x")), none, none, none, none},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Try([&] { return c.v.AsInteger(); }), c.asInteger) << c.name;
@@ -284,14 +283,32 @@ TEST(TryStrToFloat, AcceptsDecimalTextOnly) {
     std::optional<double> value;
   };
   const Case cases[] = {
-      {"1e5", 1e5},       {" 12 ", 12.0},     {"-0.5", -0.5},    {"+5", 5.0},
-      {".5", 0.5},        {"1E-3", 1e-3},     {"1e+2", 100.0},   {"\t7\n", 7.0},
-      {"1e-400", 0.0},    {"0e999999", 0.0},  {"", std::nullopt}, {".", std::nullopt},
-      {"1.", std::nullopt}, {"abc", std::nullopt}, {"1,5", std::nullopt},
-      {"0x10", std::nullopt}, {"1e", std::nullopt}, {"1e+", std::nullopt},
-      {"--1", std::nullopt}, {"+", std::nullopt}, {"1e309", std::nullopt},
-      {"-1e309", std::nullopt}, {"inf", std::nullopt}, {"nan", std::nullopt},
-      {"1 2", std::nullopt}, {"1e99999999999999999999", std::nullopt},
+      {"1e5", 1e5},
+      {" 12 ", 12.0},
+      {"-0.5", -0.5},
+      {"+5", 5.0},
+      {".5", 0.5},
+      {"1E-3", 1e-3},
+      {"1e+2", 100.0},
+      {"\t7\n", 7.0},
+      {"1e-400", 0.0},
+      {"0e999999", 0.0},
+      {"", std::nullopt},
+      {".", std::nullopt},
+      {"1.", std::nullopt},
+      {"abc", std::nullopt},
+      {"1,5", std::nullopt},
+      {"0x10", std::nullopt},
+      {"1e", std::nullopt},
+      {"1e+", std::nullopt},
+      {"--1", std::nullopt},
+      {"+", std::nullopt},
+      {"1e309", std::nullopt},
+      {"-1e309", std::nullopt},
+      {"inf", std::nullopt},
+      {"nan", std::nullopt},
+      {"1 2", std::nullopt},
+      {"1e99999999999999999999", std::nullopt},
   };
   for (const auto& c : cases) {
     double out = -99.0;

@@ -4,7 +4,6 @@
 // replaced by a script on PATH that records its arguments.
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -28,12 +27,12 @@ using quorl::test::ReadFile;
 using quorl::test::Result;
 using quorl::test::RunProgram;
 
-constexpr const char* kValueNames[] = {
-    "MC_Time",     "MC_PriceSum",    "MC_CostType",      "MC_Cost",        "MC_MemberID",
-    "MC_Discount", "MC_bPost",       "MC_Address",       "MC_UserName",    "MC_PhoneNumber",
-    "MC_PostMemo", "MC_Creater",     "MC_WareCode",      "MC_WareName",    "MC_WareTime",
-    "MC_PlaceName", "MC_OrderCode",  "MC_OrderSource",   "MC_SaleClassName", "MC_InvoiceHead",
-    "MC_Isonecard", "MC_Group",      "MC_ProduceGroup"};
+constexpr const char* kValueNames[] = {"MC_Time",      "MC_PriceSum",    "MC_CostType",      "MC_Cost",
+                                       "MC_MemberID",  "MC_Discount",    "MC_bPost",         "MC_Address",
+                                       "MC_UserName",  "MC_PhoneNumber", "MC_PostMemo",      "MC_Creater",
+                                       "MC_WareCode",  "MC_WareName",    "MC_WareTime",      "MC_PlaceName",
+                                       "MC_OrderCode", "MC_OrderSource", "MC_SaleClassName", "MC_InvoiceHead",
+                                       "MC_Isonecard", "MC_Group",       "MC_ProduceGroup"};
 
 struct Line {
   std::string level, price, count, sum;
@@ -48,14 +47,26 @@ std::string Escape(const std::string& s) {
 // A document as the package writes it (UTF-8 here; stored as GBK), the
 // example values of the format description changed by `values`.
 std::string Document(std::map<std::string, std::string> values, const std::vector<Line>& lines) {
-  const std::map<std::string, std::string> example = {
-      {"MC_Time", "2024-06-01 19:05:00"}, {"MC_PriceSum", "120.00"}, {"MC_CostType", "1"},
-      {"MC_Cost", "108.00"}, {"MC_MemberID", "1001"}, {"MC_Discount", "0.9"}, {"MC_bPost", "1"},
-      {"MC_UserName", "朱镕基"}, {"MC_PhoneNumber", "13800000000"}, {"MC_Creater", "op01"},
-      {"MC_WareCode", "F0001"}, {"MC_WareName", "电影票"}, {"MC_WareTime", "2024-06-01 19:30"},
-      {"MC_PlaceName", "一号厅"}, {"MC_OrderCode", "O20240601001"}, {"MC_OrderSource", "till"},
-      {"MC_SaleClassName", "member"}, {"MC_Isonecard", "0"}, {"MC_Group", "G1"},
-      {"MC_ProduceGroup", "G1"}};
+  const std::map<std::string, std::string> example = {{"MC_Time", "2024-06-01 19:05:00"},
+                                                      {"MC_PriceSum", "120.00"},
+                                                      {"MC_CostType", "1"},
+                                                      {"MC_Cost", "108.00"},
+                                                      {"MC_MemberID", "1001"},
+                                                      {"MC_Discount", "0.9"},
+                                                      {"MC_bPost", "1"},
+                                                      {"MC_UserName", "朱镕基"},
+                                                      {"MC_PhoneNumber", "13800000000"},
+                                                      {"MC_Creater", "op01"},
+                                                      {"MC_WareCode", "F0001"},
+                                                      {"MC_WareName", "电影票"},
+                                                      {"MC_WareTime", "2024-06-01 19:30"},
+                                                      {"MC_PlaceName", "一号厅"},
+                                                      {"MC_OrderCode", "O20240601001"},
+                                                      {"MC_OrderSource", "till"},
+                                                      {"MC_SaleClassName", "member"},
+                                                      {"MC_Isonecard", "0"},
+                                                      {"MC_Group", "G1"},
+                                                      {"MC_ProduceGroup", "G1"}};
   for (const auto& [name, value] : example) values.emplace(name, value);
   std::string xml = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<MemberConsume>\n";
   for (const char* name : kValueNames)
@@ -74,8 +85,10 @@ const std::vector<Line> kTwoLines = {{"A", "40.00", "2", "80.00"}, {"学生票",
 int Columns(const std::string& utf8) {
   int n = 0;
   for (unsigned char c : utf8)
-    if (c < 0x80) n += 1;
-    else if (c >= 0xC0) n += 2;
+    if (c < 0x80)
+      n += 1;
+    else if (c >= 0xC0)
+      n += 2;
   return n;
 }
 
@@ -110,8 +123,8 @@ class PrintApp : public ::testing::Test {
   // Runs from the root folder (never its own), with the fake lp on PATH.
   Result Run(std::vector<std::string> args) {
     const char* path = std::getenv("PATH");
-    args.insert(args.begin(), {"-C", root_.string(), "PATH=" + (root_ / "fakebin").string() + ":" +
-                                                       (path ? path : "/usr/bin:/bin"),
+    args.insert(args.begin(), {"-C", root_.string(),
+                               "PATH=" + (root_ / "fakebin").string() + ":" + (path ? path : "/usr/bin:/bin"),
                                (dir_ / "PrintApp.exe").string()});
     return RunProgram("/usr/bin/env", args);
   }
@@ -147,7 +160,9 @@ void ExpectReceipt(const Result& r, const fs::path& dir, std::string& text, std:
   for (const std::string& line : Lines(text)) EXPECT_LE(Columns(line), 48) << "'" << line << "'";
   EXPECT_EQ(RunProgram({"pdftotext", "-enc", "UTF-8", pdf.string(), (dir / "pdf.txt").string()}).exitCode, 0);
   pdfText = ReadFile(dir / "pdf.txt");
-  EXPECT_EQ(RunProgram({"pdftoppm", "-png", "-r", "50", "-f", "1", "-l", "1", pdf.string(), (dir / "page").string()}).exitCode,
+  EXPECT_EQ(RunProgram(
+                {"pdftoppm", "-png", "-r", "50", "-f", "1", "-l", "1", pdf.string(), (dir / "page").string()})
+                .exitCode,
             0);
   EXPECT_EQ(ReadFile(dir / "page-1.png").substr(0, 4), "\x89PNG");
 }
@@ -157,9 +172,9 @@ TEST_F(PrintApp, WritesPdfAndTextReceiptFromGbkDocument) {
   std::string text, pdfText;
   ExpectReceipt(Run({}), dir_, text, pdfText);
   // 镕 exists in GBK but not in GB2312, the name the declaration uses.
-  for (const char* want : {"会员消费凭条", "订单号", "O20240601001", "会员", "朱镕基", "13800000000",
-                           "电影票", "一号厅", "学生票", "20.00", "40.00", "合计", "120.00", "实付",
-                           "108.00", "谢谢惠顾"}) {
+  for (const char* want :
+       {"会员消费凭条", "订单号", "O20240601001", "会员", "朱镕基", "13800000000", "电影票", "一号厅",
+        "学生票", "20.00", "40.00", "合计", "120.00", "实付", "108.00", "谢谢惠顾"}) {
     EXPECT_NE(text.find(want), std::string::npos) << "text: " << want;
     EXPECT_NE(pdfText.find(want), std::string::npos) << "pdf: " << want;
   }
@@ -190,7 +205,8 @@ TEST_F(PrintApp, LaysOutAnyDocumentWithin48Columns) {
        Document({{"MC_UserName", "欧阳长长长长长长长长长长长长长长长长长长长长长长长长长名字"},
                  {"MC_PlaceName", "一号厅（IMAX 激光巨幕 杜比全景声 超长超长超长的名字）"}},
                 {{"学生票（周末优惠场次特别价格，仅限持学生证的会员购买）", "20.00", "2", "40.00"}}),
-       {"欧阳长长长长长长长长长长长长长长长长长长长长长长长长长名字", "学生票（周末优惠场次特别价格，仅限持学生证的会员购买）"},
+       {"欧阳长长长长长长长长长长长长长长长长长长长长长长长长长名字",
+        "学生票（周末优惠场次特别价格，仅限持学生证的会员购买）"},
        "O20240601001-"},
       {"amounts too wide for their columns",
        Document({{"MC_PriceSum", "123456789012345678901234567890123456789012345678901234.00"}},
@@ -239,15 +255,18 @@ TEST_F(PrintApp, UnreadableDocumentLogsOneLineAndFails) {
       {"empty file", ""},
       {"not well-formed", quorl::Utf8ToGbk(valid.substr(0, valid.size() / 2))},
       {"another document element", "<?xml version=\"1.0\"?>\n<CheckTicket><MC_Time/></CheckTicket>\n"},
-      {"DOCTYPE", "<?xml version=\"1.0\"?>\n<!DOCTYPE MemberConsume [<!ENTITY x \"y\">]>\n<MemberConsume/>\n"},
+      {"DOCTYPE",
+       "<?xml version=\"1.0\"?>\n<!DOCTYPE MemberConsume [<!ENTITY x \"y\">]>\n<MemberConsume/>\n"},
       {"over 4 MiB", "<MemberConsume><!--" + std::string(4 * 1024 * 1024, 'x') + "--></MemberConsume>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove_all(dir_ / "Print.xml");
     fs::remove(dir_ / "PrintApp.log");
-    if (c.directory) fs::create_directory(dir_ / "Print.xml");
-    else if (c.gbkBytes) WriteFile(dir_ / "Print.xml", *c.gbkBytes);
+    if (c.directory)
+      fs::create_directory(dir_ / "Print.xml");
+    else if (c.gbkBytes)
+      WriteFile(dir_ / "Print.xml", *c.gbkBytes);
     const Result r = Run({"-h"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");

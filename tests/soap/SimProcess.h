@@ -14,7 +14,8 @@ namespace quorl::test {
 // throws when it does not start.
 class TicketManageSim : public ServerProcess {
  public:
-  explicit TicketManageSim(const std::string& dbPath, bool seed = true, const std::vector<std::string>& extraArgs = {})
+  explicit TicketManageSim(const std::string& dbPath, bool seed = true,
+                           const std::vector<std::string>& extraArgs = {})
       : ServerProcess(Args(dbPath, seed, extraArgs)) {
     if (Port() == 0) throw std::runtime_error("simulator did not start: '" + FirstLine() + "'");
   }
@@ -23,7 +24,8 @@ class TicketManageSim : public ServerProcess {
   }
 
  private:
-  static std::vector<std::string> Args(const std::string& dbPath, bool seed, const std::vector<std::string>& extra) {
+  static std::vector<std::string> Args(const std::string& dbPath, bool seed,
+                                       const std::vector<std::string>& extra) {
     std::vector<std::string> args = {BinaryDir() + "/bin/ticketmanage-sim", "--port", "0", "--db", dbPath};
     if (seed) args.push_back("--seed");
     args.insert(args.end(), extra.begin(), extra.end());

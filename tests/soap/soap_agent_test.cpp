@@ -25,16 +25,14 @@ class SoapAgent : public ::testing::Test {
     quorl::SetApplicationDirectory(dir_);  // no QUORLZELCLIENT.LIC: address type "G"
     _QuorlContext()->SetAsString(quorl::MakeContextString("N001", "G01", db_));
     TicketManage_WSDL_Initialize();
-    http_.server.defaultResponse = {
-        200, {},
-        "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-        "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><s:Body><r>"
-        "<return xsi:type=\"xsd:string\"> 1 </return></r></s:Body></s:Envelope>"};
+    http_.server.defaultResponse = {200,
+                                    {},
+                                    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+                                    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                                    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><s:Body><r>"
+                                    "<return xsi:type=\"xsd:string\"> 1 </return></r></s:Body></s:Envelope>"};
   }
-  void TearDown() override {
-    quorl::SetApplicationDirectory("");
-  }
+  void TearDown() override { quorl::SetApplicationDirectory(""); }
   void SetAddress(const std::string& soapAddr) {
     quorl::ExecuteSqlScript(db_,
                             "DELETE FROM QUORL_SOAPSERVER_ADDRESS;"

@@ -3,12 +3,12 @@
 // WSDL binding and the GetTicketManage rules.
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <pugixml.hpp>
 #include <sstream>
 
 #include "fakes/FakeHttpTransport.h"
@@ -28,8 +28,9 @@ using quorl::test::ScopedFakeHttp;
 const char* kEnv = "http://schemas.xmlsoap.org/soap/envelope/";
 
 std::string Answer(const std::string& result, const std::string& extraBody = "") {
-  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                     "<soap:Envelope xmlns:soap=\"") +
+  return std::string(
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+             "<soap:Envelope xmlns:soap=\"") +
          kEnv +
          "\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
          "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><soap:Body>"
@@ -37,9 +38,7 @@ std::string Answer(const std::string& result, const std::string& extraBody = "")
          result + "</ns1:opResponse>" + extraBody + "</soap:Body></soap:Envelope>";
 }
 
-std::string ReadData(const std::string& name) {
-  return quorl::test::ReadFile(quorl::test::DataPath(name));
-}
+std::string ReadData(const std::string& name) { return quorl::test::ReadFile(quorl::test::DataPath(name)); }
 
 std::string Header(const quorl::HttpRequest& r, const std::string& name) {
   for (const auto& [k, v] : r.headers)
@@ -71,8 +70,8 @@ TEST_F(SoapClient, RequestEnvelopesCarryOperationPartsInOrderAndTypes) {
   const std::u16string a = u"a", b = u"b", c = u"c", d = u"d", e = u"e", f = u"f", g = u"g", h = u"h";
   const std::vector<RequestCase> cases = {
       {"getUserInfo2",
-       {"memberID", "memberNum", "memberName", "certificateType", "certficateNum", "sPhoneNum",
-        "sMobileNum", "sMemberGroup"},
+       {"memberID", "memberNum", "memberName", "certificateType", "certficateNum", "sPhoneNum", "sMobileNum",
+        "sMemberGroup"},
        [&](TicketManage& s) { s.getUserInfo2(a, b, c, d, e, f, g, h); }},
       {"getSurplus", {"memberNum"}, [&](TicketManage& s) { s.getSurplus(a); }},
       {"getSurplusByImage", {"strMemberNum"}, [&](TicketManage& s) { s.getSurplusByImage(a); }},
@@ -88,8 +87,7 @@ TEST_F(SoapClient, RequestEnvelopesCarryOperationPartsInOrderAndTypes) {
        {"memberType", "certificateType", "certificateNum", "memberNum", "menberPWD", "validType"},
        [&](TicketManage& s) { s.ValidMember(a, b, c, d, e, f); }},
       {"getUserInfo",
-       {"memberID", "memberNum", "memberName", "certificateType", "certficateNum", "sPhoneNum",
-        "sMobileNum"},
+       {"memberID", "memberNum", "memberName", "certificateType", "certficateNum", "sPhoneNum", "sMobileNum"},
        [&](TicketManage& s) { s.getUserInfo(a, b, c, d, e, f, g); }},
       {"getTokenUserInfo", {"token"}, [&](TicketManage& s) { s.getTokenUserInfo(a); }},
       {"SyncOrderData", {"MemberBook"}, [&](TicketManage& s) { s.SyncOrderData(a); }},
@@ -151,14 +149,17 @@ TEST_F(SoapClient, TextIsEscapedAndChineseTravelsAsUtf8OrReferences) {
     EXPECT_NE(body.find("&#x5F20;&#x4E09; &lt;"), std::string::npos) << body;
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string(body.c_str()));
-    EXPECT_EQ(quorl::Utf8ToUtf16(doc.document_element().first_child().first_child().first_child().text().get()),
-              u"张三 <&> \"q\" line\r\nend");
+    EXPECT_EQ(
+        quorl::Utf8ToUtf16(doc.document_element().first_child().first_child().first_child().text().get()),
+        u"张三 <&> \"q\" line\r\nend");
   }
 }
 
 TEST_F(SoapClient, ControlCharacterInTextFailsBeforeSending) {
   IntfPtr<TicketManage> svc = Bind();
-  EXPECT_THROW(svc->getSurplus(std::u16string(u"a\x01" "b")), EConvertError);
+  EXPECT_THROW(svc->getSurplus(std::u16string(u"a\x01"
+                                              "b")),
+               EConvertError);
   EXPECT_TRUE(http.server.requests.empty());
 }
 
@@ -188,7 +189,9 @@ TEST_F(SoapClient, TextAnswerShapes) {
   const std::vector<Case> cases = {
       {"typed", Answer("<return xsi:type=\"xsd:string\">&lt;data/&gt;</return>"), u"<data/>"},
       {"untyped, other name", Answer("<getSurplusReturn>abc</getSurplusReturn>"), u"abc"},
-      {"soapenc string", Answer("<r xsi:type=\"se:string\" xmlns:se=\"http://schemas.xmlsoap.org/soap/encoding/\">x</r>"), u"x"},
+      {"soapenc string",
+       Answer("<r xsi:type=\"se:string\" xmlns:se=\"http://schemas.xmlsoap.org/soap/encoding/\">x</r>"),
+       u"x"},
       {"cdata and text", Answer("<r>a<![CDATA[<b>]]>c</r>"), u"a<b>c"},
       {"byte-order mark", "\xEF\xBB\xBF" + Answer("<r>bom</r>"), u"bom"},
       {"nil", Answer("<r xsi:nil=\"true\"/>"), u""},
@@ -220,13 +223,13 @@ TEST_F(SoapClient, TextAnswerShapes) {
 // HTTP charset names it; a byte-order mark beats both, the charset beats the
 // declaration.
 TEST_F(SoapClient, AnswersInOtherEncodingsAreDecoded) {
-  const std::string gbk = "\xBB\xE1\xD4\xB1";   // 会员
+  const std::string gbk = "\xBB\xE1\xD4\xB1";  // 会员
   const std::string utf8 = "会员";
   const auto body = [](const std::string& declaration, const std::string& text) {
     std::string b = Answer("<r>" + text + "</r>");
-    return declaration.empty() ? b.substr(b.find("?>") + 2)
-                               : "<?xml version=\"1.0\" encoding=\"" + declaration + "\"?>" +
-                                     b.substr(b.find("?>") + 2);
+    return declaration.empty()
+               ? b.substr(b.find("?>") + 2)
+               : "<?xml version=\"1.0\" encoding=\"" + declaration + "\"?>" + b.substr(b.find("?>") + 2);
   };
   struct Case {
     const char* name;
@@ -243,8 +246,7 @@ TEST_F(SoapClient, AnswersInOtherEncodingsAreDecoded) {
        body("", gbk + "\x94\x39\xFC\x36\x81\x30\x89\x38" + "1"), u"会员??1"},
       {"charset beats declaration (GBK bytes)", "text/xml; charset=GBK", body("UTF-8", gbk), u"会员"},
       {"charset beats declaration (UTF-8 bytes)", "text/xml; charset=utf-8", body("GBK", utf8), u"会员"},
-      {"byte-order mark beats charset", "text/xml; charset=GBK", "\xEF\xBB\xBF" + body("GBK", utf8),
-       u"会员"},
+      {"byte-order mark beats charset", "text/xml; charset=GBK", "\xEF\xBB\xBF" + body("GBK", utf8), u"会员"},
       {"declared ISO-8859-1", "text/xml", body("ISO-8859-1", "caf\xE9"), u"caf\u00E9"},
       {"declared UTF-8", "text/xml; charset=UTF-8", body("UTF-8", utf8), u"会员"},
   };
@@ -257,8 +259,8 @@ TEST_F(SoapClient, AnswersInOtherEncodingsAreDecoded) {
 
   // A fault sent with status 500 is read in its encoding too.
   const std::string fault = std::string("<?xml version=\"1.0\" encoding=\"GBK\"?><s:Envelope xmlns:s=\"") +
-                            kEnv + "\"><s:Body><s:Fault><faultcode>s:Server</faultcode><faultstring>" +
-                            gbk + "</faultstring></s:Fault></s:Body></s:Envelope>";
+                            kEnv + "\"><s:Body><s:Fault><faultcode>s:Server</faultcode><faultstring>" + gbk +
+                            "</faultstring></s:Fault></s:Body></s:Envelope>";
   http.server.Respond(500, fault, {{"content-type", "text/xml"}});
   try {
     svc->getSurplus(u"1");
@@ -268,9 +270,8 @@ TEST_F(SoapClient, AnswersInOtherEncodingsAreDecoded) {
   }
 
   // An encoding nobody here knows is named, not guessed.
-  for (const auto& [contentType, declaration] :
-       std::vector<std::pair<std::string, std::string>>{{"text/xml", "KOI8-R"},
-                                                        {"text/xml; charset=KOI8-R", "UTF-8"}}) {
+  for (const auto& [contentType, declaration] : std::vector<std::pair<std::string, std::string>>{
+           {"text/xml", "KOI8-R"}, {"text/xml; charset=KOI8-R", "UTF-8"}}) {
     SCOPED_TRACE(contentType);
     http.server.Respond(200, body(declaration, "x"), {{"Content-Type", contentType}});
     try {
@@ -288,12 +289,9 @@ TEST_F(SoapClient, IntegerAnswerShapes) {
     int32_t expected;
   };
   const std::vector<Case> cases = {
-      {"<r xsi:type=\"xsd:int\">1</r>", 1},
-      {"<r>0</r>", 0},
-      {"<r xsi:type=\"xsd:string\"> 1 \n</r>", 1},
-      {"<r>-2147483648</r>", INT32_MIN},
-      {"<r>+2147483647</r>", INT32_MAX},
-      {"<r xsi:type=\"xsd:long\">2</r>", 2},
+      {"<r xsi:type=\"xsd:int\">1</r>", 1},        {"<r>0</r>", 0},
+      {"<r xsi:type=\"xsd:string\"> 1 \n</r>", 1}, {"<r>-2147483648</r>", INT32_MIN},
+      {"<r>+2147483647</r>", INT32_MAX},           {"<r xsi:type=\"xsd:long\">2</r>", 2},
   };
   IntfPtr<TicketManage> svc = Bind();
   for (const Case& c : cases) {
@@ -301,8 +299,8 @@ TEST_F(SoapClient, IntegerAnswerShapes) {
     http.server.Respond(200, Answer(c.result));
     EXPECT_EQ(svc->ComsumeInfoPost(u"<MemberConsume/>"), c.expected);
   }
-  for (const char* bad : {"<r>abc</r>", "<r>1.0</r>", "<r></r>", "<r>2147483648</r>", "<r>1 2</r>",
-                          "<r xsi:nil=\"1\"/>"}) {
+  for (const char* bad :
+       {"<r>abc</r>", "<r>1.0</r>", "<r></r>", "<r>2147483648</r>", "<r>1 2</r>", "<r xsi:nil=\"1\"/>"}) {
     SCOPED_TRACE(bad);
     http.server.Respond(200, Answer(bad));
     EXPECT_THROW(svc->ComsumeInfoPost(u"x"), EConvertError);

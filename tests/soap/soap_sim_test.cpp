@@ -2,29 +2,29 @@
 // operation the package uses; and the ticketmanage tool end to end.
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <pugixml.hpp>
 #include <set>
 
 #include "platform/Application.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "platform/Http.h"
+#include "soap/SimProcess.h"
 #include "soap/SoapAnswerReader.h"
 #include "soap/THTTPRIO.h"
 #include "soap/TicketManage_WSDL.h"
-#include "soap/SimProcess.h"
 
 namespace {
 
 using quorl::IntfPtr;
 using quorl::test::Result;
 using quorl::test::RunProgram;
-using quorl::test::TicketManageSim;
 using quorl::test::TempFolder;
+using quorl::test::TicketManageSim;
 
 // The answer document, parsed; the answers are UTF-16 text.
 struct Doc {
@@ -47,7 +47,8 @@ struct Doc {
 std::u16string U(const std::string& utf8) { return quorl::Utf8ToUtf16(utf8); }
 
 std::u16string Consumption(const std::string& member, const std::string& cost, const std::string& order,
-                           const std::string& creater = "1001", const std::string& time = "2024-05-01 10:00:00",
+                           const std::string& creater = "1001",
+                           const std::string& time = "2024-05-01 10:00:00",
                            const std::string& group = "G01") {
   return U("<?xml version=\"1.0\" encoding=\"UTF-8\"?><MemberConsume><MC_Time>" + time +
            "</MC_Time><MC_PriceSum>99.00</MC_PriceSum><MC_CostType>会员卡</MC_CostType><MC_Cost>" + cost +
@@ -116,11 +117,12 @@ TEST_F(SimTest, MemberInfoItemsCarryEveryAttribute) {
   Doc d(Service()->getUserInfo2(u"", u"8800000001", u"", u"", u"", u"", u"", u"G01"));
   pugi::xml_node item = d.data().child("dataitem");
   ASSERT_TRUE(item);
-  for (const char* a : {"memberID", "memberNum", "memberValid", "memberName", "memberType", "memberTypeName",
-                        "cardType", "cardTypeName", "certificateType", "certificateNum", "phoneNum",
-                        "mobileNum", "sAddress", "sEmail", "cardstatus", "memberBalance", "isfeesmember",
-                        "Points", "memberGroupcode", "PayPassword", "IsOneCard", "ConsumePoints",
-                        "ConsumeMoney"})
+  for (const char* a :
+       {"memberID",       "memberNum",     "memberValid",  "memberName",      "memberType",
+        "memberTypeName", "cardType",      "cardTypeName", "certificateType", "certificateNum",
+        "phoneNum",       "mobileNum",     "sAddress",     "sEmail",          "cardstatus",
+        "memberBalance",  "isfeesmember",  "Points",       "memberGroupcode", "PayPassword",
+        "IsOneCard",      "ConsumePoints", "ConsumeMoney"})
     EXPECT_TRUE(item.attribute(a)) << a;
   EXPECT_STREQ(item.attribute("memberName").value(), "张伟");
   EXPECT_STREQ(item.attribute("memberGroupcode").value(), "G01");
@@ -192,7 +194,9 @@ TEST_F(SimTest, ComsumeInfoPostChargesOncePerOrderAndRefusesSilently) {
   EXPECT_EQ(Balance("8800000001"), "388.50");
 
   // Named values as attributes are read as well.
-  EXPECT_EQ(svc->ComsumeInfoPost(U("<MemberConsume MC_MemberID=\"1002\" MC_Cost=\"2.5\" MC_OrderCode=\"ATTR-1\"/>")), 1);
+  EXPECT_EQ(svc->ComsumeInfoPost(
+                U("<MemberConsume MC_MemberID=\"1002\" MC_Cost=\"2.5\" MC_OrderCode=\"ATTR-1\"/>")),
+            1);
   EXPECT_EQ(Balance("8800000002"), "10.00");
 }
 
@@ -226,7 +230,8 @@ TEST_F(SimTest, BalancerReportListsTheOperatorsPaymentsInThePeriod) {
 
   EXPECT_EQ(Doc(svc->getBalancerReport(u"G02", u"1002", u"2024-07-01", u"2024-07-31")).Attr("pamount"),
             (std::vector<std::string>{"1.00"}));
-  EXPECT_TRUE(Doc(svc->getBalancerReport(u"G01", u"2001", u"2024-07-01", u"2024-07-31")).Attr("pamount").empty());
+  EXPECT_TRUE(
+      Doc(svc->getBalancerReport(u"G01", u"2001", u"2024-07-01", u"2024-07-31")).Attr("pamount").empty());
   // An operator the service did not know gets an id of its own.
   ASSERT_EQ(svc->ComsumeInfoPost(Consumption("1001", "1", "REP-6", "新收银员", "2024-08-01 10:00")), 1);
   const auto ids = Doc(svc->getBalancerReport(u"G01", U("新收银员"), u"", u"")).Attr("opearatedID");
@@ -242,7 +247,8 @@ TEST_F(SimTest, OtherOperationsAnswerSensibly) {
   EXPECT_EQ(svc->ValidMember(u"", u"", u"", u"8800000001", u"e10adc3949ba59abbe56e057f20f883e", u"1"), u"1");
   EXPECT_EQ(svc->ValidMember(u"", u"", u"", u"8800000001", u"wrong", u"1"), u"0");
   EXPECT_EQ(svc->ValidMember(u"", u"02", u"E12345678", u"", u"21218cca77804d2ba1922c33e0151105", u""), u"1");
-  EXPECT_EQ(Doc(svc->getTokenUserInfo(u"token-zhangwei")).Attr("memberID"), (std::vector<std::string>{"1001"}));
+  EXPECT_EQ(Doc(svc->getTokenUserInfo(u"token-zhangwei")).Attr("memberID"),
+            (std::vector<std::string>{"1001"}));
   EXPECT_TRUE(Doc(svc->getTokenUserInfo(u"")).Attr("memberID").empty());
   EXPECT_EQ(svc->SyncOrderData(u"<orders/>"), u"1");
   EXPECT_EQ(svc->SyncOrderData(u""), u"0");
@@ -269,8 +275,12 @@ TEST_F(SimTest, BindingThroughTheServicesWsdl) {
   pugi::xml_node defs = doc.child("wsdl:definitions");
   EXPECT_STREQ(defs.attribute("targetNamespace").value(), quorl::kTicketManageNamespace);
   EXPECT_STREQ(defs.child("wsdl:binding").child("soap:binding").attribute("style").value(), "rpc");
-  EXPECT_STREQ(defs.child("wsdl:binding").child("wsdl:operation").child("wsdl:input").child("soap:body")
-                   .attribute("use").value(),
+  EXPECT_STREQ(defs.child("wsdl:binding")
+                   .child("wsdl:operation")
+                   .child("wsdl:input")
+                   .child("soap:body")
+                   .attribute("use")
+                   .value(),
                "encoded");
   size_t operations = 0;
   for (pugi::xml_node o : defs.child("wsdl:portType").children("wsdl:operation")) {
@@ -303,11 +313,12 @@ TEST(SimNamespace, CallsSucceedOnlyInTheServicesNamespace) {
   // The calling tool: its own namespace option, refused beside --wsdl.
   const std::string tool = quorl::test::BinaryDir() + "/bin/ticketmanage";
   EXPECT_EQ(RunProgram({tool, sim.Endpoint(), "getSurplus", "8800000004"}).exitCode, 1);
-  const Result r = RunProgram({tool, "--namespace", "urn:site:ticketmanage", sim.Endpoint(), "getSurplus",
-                                      "8800000004"});
+  const Result r =
+      RunProgram({tool, "--namespace", "urn:site:ticketmanage", sim.Endpoint(), "getSurplus", "8800000004"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("memberID=\"2001\""), std::string::npos) << r.out;
-  EXPECT_EQ(RunProgram({tool, "--wsdl", "--namespace", "urn:x", sim.Endpoint(), "getSurplus", "1"}).exitCode, 2);
+  EXPECT_EQ(RunProgram({tool, "--wsdl", "--namespace", "urn:x", sim.Endpoint(), "getSurplus", "1"}).exitCode,
+            2);
 }
 
 TEST_F(SimTest, HostileRequestsGetFaultsNotCrashes) {
@@ -322,8 +333,9 @@ TEST_F(SimTest, HostileRequestsGetFaultsNotCrashes) {
       {"unknown operation", env + "<n:dropTables xmlns:n=\"urn:x\"/></s:Body></s:Envelope>", 500},
       {"malformed", "<s:Envelope><unclosed>", 500},
       {"not an envelope", "<html/>", 500},
-      {"doctype", "<!DOCTYPE s:Envelope [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + env +
-                      "<n:getSurplus xmlns:n=\"urn:x\"><memberNum>&x;</memberNum></n:getSurplus></s:Body></s:Envelope>",
+      {"doctype",
+       "<!DOCTYPE s:Envelope [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + env +
+           "<n:getSurplus xmlns:n=\"urn:x\"><memberNum>&x;</memberNum></n:getSurplus></s:Body></s:Envelope>",
        500},
       {"oversized", std::string(5u << 20, 'a'), 413},
   };
@@ -390,7 +402,8 @@ TEST_F(ToolTest, ExitCodes) {
       {{sim_->Endpoint(), "getSurplus", "1", "2"}, 2, "takes 1 arguments"},
       {{"http://127.0.0.1:1/services/TicketManage", "getSurplus", "1"}, 1, "ticketmanage: "},
       {{sim_->Endpoint(), "getBalancerReport", "G01", "1001", "not-a-date", ""}, 1, "SOAP fault"},
-      {{"--wsdl", "http://127.0.0.1:" + std::to_string(sim_->Port()) + "/nowhere", "getSurplus", "1"}, 1,
+      {{"--wsdl", "http://127.0.0.1:" + std::to_string(sim_->Port()) + "/nowhere", "getSurplus", "1"},
+       1,
        "ticketmanage: "},
   };
   for (const Case& c : cases) {

@@ -3,9 +3,8 @@
 // it until the test runner's time-out.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -115,7 +114,8 @@ inline Result RunProgram(const std::vector<std::string>& argv, const RunOptions&
 }
 
 // The same with the program apart from its arguments.
-inline Result RunProgram(const std::string& program, std::vector<std::string> args, const RunOptions& options = {}) {
+inline Result RunProgram(const std::string& program, std::vector<std::string> args,
+                         const RunOptions& options = {}) {
   args.insert(args.begin(), program);
   return RunProgram(args, options);
 }

@@ -19,7 +19,8 @@ class TempFolder {
   // tells whose folder a leftover is.
   explicit TempFolder(const std::string& prefix = "quorl-test-") {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder " + pattern);
+    if (mkdtemp(pattern.data()) == nullptr)
+      throw std::runtime_error("cannot create a temporary folder " + pattern);
     path_ = pattern;
   }
   ~TempFolder() {

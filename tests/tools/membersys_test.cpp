@@ -49,7 +49,9 @@ class Membersys : public ::testing::Test {
     return Run(args);
   }
 
-  std::string WriteFile(const std::string& name, const std::string& content) { return folder_.Write(name, content); }
+  std::string WriteFile(const std::string& name, const std::string& content) {
+    return folder_.Write(name, content);
+  }
 
   std::string binDir_;
   std::string program_;
@@ -62,7 +64,7 @@ TEST_F(Membersys, HelpForTheProgramAndEachCommand) {
   const std::vector<std::string> commands = {
       "init-db", "addresses",     "types", "hello",         "lookup",     "member-info",
       "surplus", "surplus-image", "post",  "post-server",   "post-order", "post-htk",
-      "check",   "report",        "print", "install-print", "htk",         "swipe"};
+      "check",   "report",        "print", "install-print", "htk",        "swipe"};
   Result r = Run({"--help"});
   EXPECT_EQ(r.exitCode, 0);
   for (const char* word : {"--db", "--node", "--group", "--app-dir"})
@@ -110,7 +112,8 @@ TEST_F(Membersys, WrongCommandLinesFailWithOneLine) {
     EXPECT_EQ(r.err.rfind("membersys: ", 0), 0u) << r.err;
     EXPECT_EQ(r.out, "") << what;
   }
-  EXPECT_EQ(Run({"--node", "N002", "frobnicate"}).err, "membersys: unknown command 'frobnicate' (see membersys --help)\n");
+  EXPECT_EQ(Run({"--node", "N002", "frobnicate"}).err,
+            "membersys: unknown command 'frobnicate' (see membersys --help)\n");
 }
 
 TEST_F(Membersys, SeededDatabaseAddressesAndTypes) {
@@ -193,9 +196,14 @@ TEST_F(Membersys, CommandsBeforeInitDbNameTheFileAndLeaveItAsItWas) {
   const std::string db = dir_ + "/membersys.db";  // the default, in the application directory
   const std::string initDb = " (run 'membersys init-db' first)\n";
   const std::string notInitialised = "membersys: host database " + db + " is not initialised" + initDb;
-  const std::vector<Args> commands = {
-      {"addresses"}, {"types"}, {"hello"}, {"lookup", "Y"}, {"report", "G01", "1001", "", ""},
-      {"post-order", "W1", "1001"}, {"print"}, {"htk", "cards", "K", "P"}};
+  const std::vector<Args> commands = {{"addresses"},
+                                      {"types"},
+                                      {"hello"},
+                                      {"lookup", "Y"},
+                                      {"report", "G01", "1001", "", ""},
+                                      {"post-order", "W1", "1001"},
+                                      {"print"},
+                                      {"htk", "cards", "K", "P"}};
   struct State {
     const char* what;
     std::function<void()> make;
@@ -255,8 +263,7 @@ class MembersysTill : public Membersys {
     Membersys::SetUp();
     ASSERT_FALSE(HasFatalFailure());
     ticketManage_ = std::make_unique<quorl::test::TicketManageSim>(dir_ + "/tm.db");
-    platform_ =
-        std::make_unique<quorl::test::HtkSim>(dir_ + "/htk.db", "demo-htk-key-N001", "DEMO-SBS-0001");
+    platform_ = std::make_unique<quorl::test::HtkSim>(dir_ + "/htk.db", "demo-htk-key-N001", "DEMO-SBS-0001");
     ASSERT_GT(platform_->Port(), 0);
     ASSERT_EQ(RunHere({"init-db", "--seed"}).exitCode, 0);
     ASSERT_EQ(RunHere({"addresses", "--set", "G", ticketManage_->Endpoint()}).exitCode, 0);
@@ -592,7 +599,8 @@ TEST_F(MembersysTill, PrintStartsTheInstalledPrintApplication) {
   // inherited: they get a folder of their own.
   const std::string scratch = dir_ + "/print-run";
   std::filesystem::create_directory(scratch);
-  r = RunProgram(program_, {"--db", db_, "--app-dir", dir_, "print"}, quorl::test::RunOptions().OutputFolder(scratch));
+  r = RunProgram(program_, {"--db", db_, "--app-dir", dir_, "print"},
+                 quorl::test::RunOptions().OutputFolder(scratch));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   std::string paths;
   for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

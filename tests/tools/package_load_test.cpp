@@ -33,9 +33,15 @@ TEST(RuntimeLoad, InitializeAndFinalizeRunOnEveryLoad) {
     auto* unitLog = reinterpret_cast<decltype(&quorl::PackageUnitLog)>(
         dlsym(handle, "_ZN5quorl14PackageUnitLogB5cxx11Ev"));  // GCC/Clang, C++11 string ABI
     ASSERT_NE(unitLog, nullptr) << dlerror();
-    const std::vector<std::string> units = {
-        "TicketManage_WSDL", "uCoreMemberSysErrorRes_ZEL", "uMemberCardCheckTicket_KETHO",
-        "uVxJSON", "md5", "uHuiTouKe_ZEL", "uCoreMemberSys_ZEL", "drv_unit", "swipecard"};
+    const std::vector<std::string> units = {"TicketManage_WSDL",
+                                            "uCoreMemberSysErrorRes_ZEL",
+                                            "uMemberCardCheckTicket_KETHO",
+                                            "uVxJSON",
+                                            "md5",
+                                            "uHuiTouKe_ZEL",
+                                            "uCoreMemberSys_ZEL",
+                                            "drv_unit",
+                                            "swipecard"};
     std::vector<std::string> expected;
     for (const std::string& u : units) expected.push_back("init " + u);
     for (auto u = units.rbegin(); u != units.rend(); ++u) expected.push_back("fini " + *u);

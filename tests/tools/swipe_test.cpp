@@ -54,13 +54,16 @@ TEST_F(Swipe, DialogResultsAsTheHostReadsThem) {
     std::string out;
   };
   const Case cases[] = {
-      {{"swipe", "--press-read", "--password", "123456", "--ok"}, 0,
+      {{"swipe", "--press-read", "--password", "123456", "--ok"},
+       0,
        "cardno=8800000002\npassmd5=" + digest + "\nsnr=3735928559\n"},
       {{"swipe", "--read-now", "--ok"}, 0, "cardno=8800000002\npassmd5=\nsnr=3735928559\n"},
-      {{"swipe", "--password", "12ab34", "--ok"}, 0,
+      {{"swipe", "--password", "12ab34", "--ok"},
+       0,
        "cardno=\npassmd5=" + MD5Print(MD5String("1234")) + "\nsnr=\n"},
       {{"swipe", "--press-read", "--password", "1", "--cancel"}, 1, ""},
-      {{"swipe", "--read-now", "--password", "123456", "--ok", "--json"}, 0,
+      {{"swipe", "--read-now", "--password", "123456", "--ok", "--json"},
+       0,
        nlohmann::json({{"cardno", "8800000002"}, {"passmd5", digest}, {"snr", "3735928559"}}).dump(2) + "\n"},
   };
   for (const Case& c : cases) {

@@ -1,15 +1,15 @@
 // md5print: prints MD5 digests the way the package prints them (32 lowercase
 // hexadecimal digits), of a text's bytes or of files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "huitouke/md5.h"
 

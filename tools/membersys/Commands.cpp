@@ -9,8 +9,8 @@ namespace quorl::membersys {
 namespace {
 // One line per group of subcommands; the program's --help lists them in this order.
 constexpr void (*kCommandGroups[])(CommandTable&) = {
-    AddDbCommands, AddConfigCommands, AddMemberCommands, AddPostCommands, AddPrintCommands, AddHtkCommands,
-    AddSwipeCommands,
+    AddDbCommands,    AddConfigCommands, AddMemberCommands, AddPostCommands,
+    AddPrintCommands, AddHtkCommands,    AddSwipeCommands,
 };
 }  // namespace
 

@@ -28,7 +28,8 @@ int RunInitDb(Session& session, bool seed) {
   }
   quorl::CreateHostDatabase(location, seed);
   // A connection string may hold a password: it is not echoed.
-  const std::string shown = server ? quorl::GbkToUtf8(quorl::RedactLocation(location)) : session.options.dbPath;
+  const std::string shown =
+      server ? quorl::GbkToUtf8(quorl::RedactLocation(location)) : session.options.dbPath;
   session.out << "database ready: " << shown << (seed ? " (demo data)" : "") << "\n";
   return 0;
 }

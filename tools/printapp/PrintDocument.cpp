@@ -45,9 +45,7 @@ constexpr NamedValue kValues[] = {
     {"MC_ProduceGroup", &PrintDocument::MC_ProduceGroup},
 };
 
-std::string Value(const pugi::xml_node& parent, const char* name) {
-  return parent.child(name).text().get();
-}
+std::string Value(const pugi::xml_node& parent, const char* name) { return parent.child(name).text().get(); }
 
 }  // namespace
 
@@ -59,19 +57,17 @@ PrintDocument ParsePrintDocument(std::string_view gbkBytes) {
   // as GBK ourselves and hand pugixml UTF-8, ignoring the declared name.
   const std::string utf8 = GbkToUtf8(gbkBytes);
   pugi::xml_document xml;
-  const pugi::xml_parse_result parsed =
-      xml.load_buffer(utf8.data(), utf8.size(), pugi::parse_default | pugi::parse_doctype,
-                      pugi::encoding_utf8);
+  const pugi::xml_parse_result parsed = xml.load_buffer(
+      utf8.data(), utf8.size(), pugi::parse_default | pugi::parse_doctype, pugi::encoding_utf8);
   if (!parsed) {
-    const auto offset = std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0)),
-                                 utf8.size());
+    const auto offset =
+        std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0)), utf8.size());
     const auto line = 1 + std::count(utf8.begin(), utf8.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
-    throw PrintDocumentError(std::string("not well-formed XML (") + parsed.description() +
-                             ") at line " + std::to_string(line));
+    throw PrintDocumentError(std::string("not well-formed XML (") + parsed.description() + ") at line " +
+                             std::to_string(line));
   }
   for (const pugi::xml_node& node : xml.children())
-    if (node.type() == pugi::node_doctype)
-      throw PrintDocumentError("a DOCTYPE is not accepted");
+    if (node.type() == pugi::node_doctype) throw PrintDocumentError("a DOCTYPE is not accepted");
 
   const pugi::xml_node root = xml.document_element();
   if (std::strcmp(root.name(), "MemberConsume") != 0)

@@ -33,7 +33,7 @@ struct Receipt {
   std::vector<std::string> tableHeader;           // level, price, count, sum
   std::vector<ReceiptLine> lines;
   std::vector<ReceiptField> totals;
-  int emphasisedTotal = -1;  // index in totals of the amount paid, -1 if absent
+  int emphasisedTotal = -1;         // index in totals of the amount paid, -1 if absent
   std::vector<ReceiptField> notes;  // invoice head, memo
   std::string footer;
 };

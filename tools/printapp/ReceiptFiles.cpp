@@ -56,8 +56,7 @@ enum class Publish { kDone, kTaken };
 // file systems without it get a hard link, which fails the same way on an
 // existing name.
 Publish PublishNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return Publish::kDone;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return Publish::kDone;
   if (errno == EEXIST) return Publish::kTaken;
   if (errno != EINVAL && errno != ENOSYS) throw SystemError("cannot create " + to);
   if (::link(from.c_str(), to.c_str()) != 0) {
@@ -90,8 +89,8 @@ std::string SafeFileStem(const std::string& orderCode) {
   for (std::size_t i = 0; i < orderCode.size();) {
     const auto b = static_cast<unsigned char>(orderCode[i]);
     std::size_t n = 1;
-    bool keep = (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') ||
-                b == '-' || b == '_' || b == '.';
+    bool keep = (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '-' ||
+                b == '_' || b == '.';
     if (b >= 0xC2 && b <= 0xF4) {
       // A whole, valid-looking UTF-8 sequence is kept as one piece.
       n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;

@@ -10,7 +10,6 @@
 #include <QPen>
 #include <QTextLayout>
 #include <QTextOption>
-
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -132,9 +131,8 @@ class PdfLayout {
     for (const Cell& c : cells) {
       const bool first = c.x == 0;
       const qreal x = first ? 0 : c.x + gap;
-      placed.push_back({Lay(c.text, c.font, std::max<qreal>(c.width - (first ? 0 : gap), Px(2)),
-                            c.align, device_),
-                        x});
+      placed.push_back(
+          {Lay(c.text, c.font, std::max<qreal>(c.width - (first ? 0 : gap), Px(2)), c.align, device_), x});
       height = std::max(height, placed.back().paragraph.height);
     }
     const qreal spacing = Px(0.8);

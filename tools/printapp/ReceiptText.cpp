@@ -100,8 +100,7 @@ class TextLayout {
 
   void TableRow(const std::string& level, const std::string& price, const std::string& count,
                 const std::string& sum) {
-    const bool amountsFit = ReceiptColumns(price) < kPriceColumns &&
-                            ReceiptColumns(count) < kCountColumns &&
+    const bool amountsFit = ReceiptColumns(price) < kPriceColumns && ReceiptColumns(count) < kCountColumns &&
                             ReceiptColumns(sum) < kSumColumns;
     const bool levelFits = ReceiptColumns(level) < kLevelColumns;
     if (!levelFits || !amountsFit)

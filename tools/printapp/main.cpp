@@ -3,7 +3,6 @@
 // not wait, so everything that goes wrong ends up in PrintApp.log beside it.
 
 #include <QGuiApplication>
-
 #include <chrono>
 #include <cstdlib>
 #include <ctime>

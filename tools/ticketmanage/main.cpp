@@ -19,17 +19,27 @@ using Call = std::function<quorl::SoapValue(TicketManage&, const Args&)>;
 // One entry per slot of the port type, in slot order.
 const std::vector<Call>& Calls() {
   static const std::vector<Call> calls = {
-      [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.getUserInfo(a[0], a[1], a[2], a[3], a[4], a[5], a[6])); },
-      [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.getUserInfo2(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7])); },
+      [](TicketManage& t, const Args& a) {
+        return quorl::SoapValue(t.getUserInfo(a[0], a[1], a[2], a[3], a[4], a[5], a[6]));
+      },
+      [](TicketManage& t, const Args& a) {
+        return quorl::SoapValue(t.getUserInfo2(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]));
+      },
       [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.getSurplus(a[0])); },
-      [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.ValidMember(a[0], a[1], a[2], a[3], a[4], a[5])); },
+      [](TicketManage& t, const Args& a) {
+        return quorl::SoapValue(t.ValidMember(a[0], a[1], a[2], a[3], a[4], a[5]));
+      },
       [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.getTokenUserInfo(a[0])); },
       [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.getSurplusByImage(a[0])); },
       [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.SyncOrderData(a[0])); },
       [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.getMemberInfo(a[0])); },
       [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.ComsumeInfoPost(a[0])); },
-      [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.CheckConsumeMoney(a[0], a[1], a[2], a[3])); },
-      [](TicketManage& t, const Args& a) { return quorl::SoapValue(t.getBalancerReport(a[0], a[1], a[2], a[3])); },
+      [](TicketManage& t, const Args& a) {
+        return quorl::SoapValue(t.CheckConsumeMoney(a[0], a[1], a[2], a[3]));
+      },
+      [](TicketManage& t, const Args& a) {
+        return quorl::SoapValue(t.getBalancerReport(a[0], a[1], a[2], a[3]));
+      },
   };
   return calls;
 }
@@ -90,7 +100,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (useWsdl && !nameSpace.empty()) {
-    std::fprintf(stderr, "ticketmanage: --namespace and --wsdl exclude each other (the WSDL names the namespace)\n");
+    std::fprintf(stderr,
+                 "ticketmanage: --namespace and --wsdl exclude each other (the WSDL names the namespace)\n");
     return 2;
   }
 
@@ -115,8 +126,7 @@ int main(int argc, char** argv) {
   for (size_t i = 2; i < positional.size(); ++i) args.push_back(quorl::Utf8ToUtf16(positional[i]));
   try {
     // The address is 8-bit text in the package's code page.
-    quorl::IntfPtr<TicketManage> service =
-        GetTicketManage(useWsdl, quorl::Utf8ToGbk(positional[0]), nullptr);
+    quorl::IntfPtr<TicketManage> service = GetTicketManage(useWsdl, quorl::Utf8ToGbk(positional[0]), nullptr);
     // After the client is made: making it registers the namespace in force.
     if (!nameSpace.empty()) quorl::UseTicketManageNamespace(nameSpace);
     const quorl::SoapValue result = Calls()[slot](*service, args);

@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (argc < 2 || argc > 3 || (std::strcmp(argv[1], "compact") != 0 && std::strcmp(argv[1], "readable") != 0)) {
+  if (argc < 2 || argc > 3 ||
+      (std::strcmp(argv[1], "compact") != 0 && std::strcmp(argv[1], "readable") != 0)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   int32_t level = 0;
-  const AnsiString out = readable ? GenerateReadableText(tree.get(), level) : TvxJSON::GenerateText(tree.get());
+  const AnsiString out =
+      readable ? GenerateReadableText(tree.get(), level) : TvxJSON::GenerateText(tree.get());
   if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
     std::fprintf(stderr, "vxjson: cannot write standard output: %s\n", std::strerror(errno));
     return 1;
