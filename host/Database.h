@@ -25,6 +25,12 @@ class EDatabaseConflict : public EDatabaseError {
   using EDatabaseError::EDatabaseError;
 };
 
+// The connection was lost while COMMIT was in flight: the transaction may or
+// may not have been committed.
+class EDatabaseOutcomeUnknown : public EDatabaseError {
+  using EDatabaseError::EDatabaseError;
+};
+
 enum class SqlDialect { kSqlite, kPostgres };
 
 // One cell or parameter: null, integer, real or UTF-8 text.

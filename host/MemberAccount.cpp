@@ -290,3 +290,26 @@ int TCAMemberAccount::ComsumeInfoPost_OrderHandle(const std::string& context, co
     return 1;
   });
 }
+
+namespace quorl {
+
+StoredConsumption FindStoredConsumption(const std::string& gbkContext, const std::string& gbkOrderCode) {
+  std::unique_ptr<DatabaseConnection> db = OpenFromContext(gbkContext);
+  const QueryResult r = db->Query(
+      "SELECT MEMBER_CARD_NO, MEMBER_ID, AMOUNT_CENTS, POINTS, OPERATOR_CODE, POSTED_AT FROM QUORL_CONSUMPTION "
+      "WHERE ORDER_CODE = ?",
+      {GbkToUtf8(gbkOrderCode)});
+  StoredConsumption out;
+  if (r.rows.empty()) return out;
+  const auto& row = r.rows[0];
+  out.found = true;
+  out.cardNo = Utf8ToGbk(TextOf(row[0]));
+  out.memberId = IntOf(row[1]);
+  out.amountCents = IntOf(row[2]);
+  out.points = IntOf(row[3]);
+  out.operatorCode = Utf8ToGbk(TextOf(row[4]));
+  out.postedAt = Utf8ToGbk(TextOf(row[5]));
+  return out;
+}
+
+}  // namespace quorl

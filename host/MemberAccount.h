@@ -3,6 +3,7 @@
 // Created for each call and freed after it; holds no state between calls.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/Variant.h"
@@ -37,3 +38,19 @@ class TCAMemberAccount {
   int ComsumeInfoPost_OrderHandle(const std::string& context, const std::string& orderArg1,
                                   const std::string& orderArg2);
 };
+
+namespace quorl {
+// What the host database holds under one order code. Texts are GBK.
+struct StoredConsumption {
+  bool found = false;
+  std::string cardNo;
+  int64_t memberId = 0;
+  int64_t amountCents = 0;
+  int64_t points = 0;
+  std::string operatorCode;
+  std::string postedAt;
+};
+// Reads the consumption stored under `gbkOrderCode` in the database the
+// context names. Raises EDatabaseError when the database cannot be read.
+StoredConsumption FindStoredConsumption(const std::string& gbkContext, const std::string& gbkOrderCode);
+}  // namespace quorl

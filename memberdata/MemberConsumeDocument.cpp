@@ -212,3 +212,12 @@ std::u16string TMemberUserInfoXmlDM_ZEL::SaveToXmlString(const TMemberInfoRecord
   if (buildError) std::rethrow_exception(buildError);
   return text;
 }
+
+namespace quorl {
+
+void WithdrawPrintDocument() {
+  const std::string path = ApplicationDirectory() + kPrintFolder + kPrintFile;
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) ThrowFileError("Cannot remove file", path, errno);
+}
+
+}  // namespace quorl

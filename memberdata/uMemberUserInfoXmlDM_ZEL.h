@@ -100,3 +100,12 @@ class TMemberUserInfoXmlDM_ZEL {
   // UserInfoList was given to a caller by GetUserInfoList (see there).
   bool listHandedOut_ = false;
 };
+
+namespace quorl {
+
+// Removes the print file Print.xml from the print folder, so that the next
+// print cannot print a document whose posting was refused or failed. A file
+// that is not there is fine; one that stays raises EFOpenError naming it.
+void WithdrawPrintDocument();
+
+}  // namespace quorl

@@ -110,8 +110,17 @@ std::string EscapeUnsafeUrlBytes(const std::string& url) {
   return out;
 }
 
-[[noreturn]] void RaiseFailure(const std::string& url, const std::string& cause) {
-  throw EIdSocketError("HTTP request to " + url + " failed: " + cause);
+[[noreturn]] void RaiseFailure(const std::string& url, const std::string& cause, bool requestSent = true) {
+  throw EIdSocketError("HTTP request to " + url + " failed: " + cause, requestSent);
+}
+
+// Whether any of the request may have reached the server. libcurl stamps the
+// pre-transfer time just before it writes the request; a failure without that
+// stamp ended while resolving or connecting.
+bool RequestMayHaveLeft(CURL* curl) {
+  curl_off_t pretransfer = 0;
+  if (curl_easy_getinfo(curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer) != CURLE_OK) return true;
+  return pretransfer > 0;
 }
 
 void GlobalInitOnce() {
@@ -200,10 +209,13 @@ HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
 
   if (ex.bodyTooLarge || rc == CURLE_FILESIZE_EXCEEDED) RaiseFailure(request.url, "answer too large");
   if (ex.headersTooLarge) RaiseFailure(request.url, "answer headers too large");
+  const bool sent = RequestMayHaveLeft(curl);
   if (ex.stalled)
-    RaiseFailure(request.url, "timed out: fewer than " + std::to_string(ex.stallLimit.bytes) + " bytes in " +
-                                  std::to_string(ex.stallLimit.seconds) + " seconds");
-  if (rc != CURLE_OK) RaiseFailure(request.url, curl_easy_strerror(rc));
+    RaiseFailure(request.url,
+                 "timed out: fewer than " + std::to_string(ex.stallLimit.bytes) + " bytes in " +
+                     std::to_string(ex.stallLimit.seconds) + " seconds",
+                 sent);
+  if (rc != CURLE_OK) RaiseFailure(request.url, curl_easy_strerror(rc), sent);
 
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);

@@ -45,8 +45,17 @@ class EFOpenError : public Exception {
   using Exception::Exception;
 };
 // Connection failures of the HTTP client: refused, unresolved, timed out.
+// RequestSent is false only when the request surely never left (no
+// connection was made), so the server cannot have acted on it; a posting
+// that fails after that may have been charged.
 class EIdSocketError : public Exception {
-  using Exception::Exception;
+ public:
+  explicit EIdSocketError(std::string message, bool requestSent = true)
+      : Exception(std::move(message)), requestSent_(requestSent) {}
+  bool RequestSent() const noexcept { return requestSent_; }
+
+ private:
+  bool requestSent_;
 };
 // The HTTP server answered with an error status; the body is kept because a
 // SOAP fault travels inside an HTTP 500.

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "agent/AgentFixture.h"
+#include "agent/PostingJournal.h"
 #include "host/DBPipe.h"
 #include "host/QuorlContext.h"
 #include "huitouke/HtkTestSupport.h"
@@ -283,6 +284,16 @@ class Posting : public quorl::test::AgentFixture, public ::testing::WithParamInt
     _QuorlContext()->SetAsString(quorl::MakeContextString("N001", "G01", dir_ + "/missing/host.db"));
   }
   int Requests() const { return static_cast<int>(http_.server.requests.size()); }
+  // The posting journal's entries, as "operation state" texts.
+  std::vector<std::string> Journal() const {
+    const std::string path = dir_ + "/" + quorl::kPostingJournalFileName;
+    std::vector<std::string> out;
+    if (!std::filesystem::exists(path)) return out;
+    quorl::PostingJournal journal(path);
+    for (const quorl::JournalEntry& e : journal.List())
+      out.push_back(e.operation + " " + quorl::JournalStateName(e.state));
+    return out;
+  }
   void RespondJson(const std::string& json) { http_.server.Respond(200, json); }
   void FailRequests() { http_.server.FailAlways(FakeHttpFault::kSocketError); }
   // A fresh folder, database, agent and fakes for the next case.
@@ -388,6 +399,18 @@ TEST_P(Posting, FollowsThePostAndPrintSwitches) {
     EXPECT_EQ(op.reached(*this), reached);
     EXPECT_EQ(launcher_.fake.starts.size(), c.printed ? 1u : 0u);
     EXPECT_EQ(Warnings(), c.warned ? std::vector<std::string>{kPostingWarning} : std::vector<std::string>{});
+    // Every request that may reach a back end is journaled with its outcome;
+    // these failures all happen before anything is sent.
+    const char* state = c.backend == Backend::kAccepts   ? "accepted"
+                        : c.backend == Backend::kRefuses ? "refused"
+                                                         : "failed-not-sent";
+    EXPECT_EQ(Journal(),
+              c.post ? std::vector<std::string>{std::string(op.name) + " " + state} : std::vector<std::string>{});
+    // A refused or failed web-service posting leaves no receipt behind for a
+    // later print.
+    if (GetParam() == 0) {
+      EXPECT_EQ(std::filesystem::exists(PrintFolder() + "/Print.xml"), c.accepted) << "Print.xml";
+    }
   }
 }
 

@@ -5,7 +5,9 @@
 // precedence: queued answers (Respond), then the handler (if set), then
 // DefaultResponse. Fault switches apply to the next call(s) before any answer:
 //   FailNext(FakeHttpFault::kSocketError)  EIdSocketError "Couldn't connect to server"
+//                                          (the request never left)
 //   FailNext(FakeHttpFault::kTimeout)      EIdSocketError "Timeout was reached"
+//                                          (after the request left)
 //   FailNext(FakeHttpFault::kTruncatedBody) the answer's body cut to half its length
 //   FailNext(FakeHttpFault::kGarbageBody)   the answer's body replaced by bytes no
 //                                           parser accepts
@@ -58,7 +60,7 @@ class FakeHttpServer {
       faults_.pop_front();
     }
     if (fault == FakeHttpFault::kSocketError)
-      throw EIdSocketError("HTTP request to " + request.url + " failed: Couldn't connect to server");
+      throw EIdSocketError("HTTP request to " + request.url + " failed: Couldn't connect to server", false);
     if (fault == FakeHttpFault::kTimeout)
       throw EIdSocketError("HTTP request to " + request.url + " failed: Timeout was reached");
     HttpResponse response;

@@ -10,7 +10,7 @@ namespace {
 // One line per group of subcommands; the program's --help lists them in this order.
 constexpr void (*kCommandGroups[])(CommandTable&) = {
     AddDbCommands,    AddConfigCommands, AddMemberCommands, AddPostCommands,
-    AddPrintCommands, AddHtkCommands,    AddSwipeCommands,
+    AddPrintCommands, AddHtkCommands,    AddSwipeCommands,  AddJournalCommands,
 };
 }  // namespace
 

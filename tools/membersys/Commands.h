@@ -89,6 +89,7 @@ void AddMemberCommands(CommandTable& table);  // cmd_member.cpp
 void AddPostCommands(CommandTable& table);    // cmd_post.cpp
 void AddPrintCommands(CommandTable& table);   // cmd_print.cpp
 void AddSwipeCommands(CommandTable& table);   // cmd_swipe.cpp
+void AddJournalCommands(CommandTable& table);  // cmd_journal.cpp
 
 // Adds every group's subcommands, in table order.
 void AddAllCommands(CommandTable& table);

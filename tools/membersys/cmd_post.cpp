@@ -263,10 +263,27 @@ constexpr const char* kPostExit =
     "\n"
     "Exit status 0 when accepted (or with --no-post), 1 otherwise. A refusal by\n"
     "the back end prints false only; a failure (service unreachable, database\n"
-    "error) also shows the agent's warning on stderr.\n"
+    "error) also shows the agent's warning on stderr. Every posting sent is\n"
+    "written to the posting journal (membersys journal); after a failure, run\n"
+    "membersys reconcile before posting again.\n"
     "\n"
-    "  --no-post   build the consumption document (and Print.xml), send nothing\n"
-    "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance\n";
+    "  --no-post   send nothing\n"
+    "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance; it prints\n"
+    "              the document last written to Print.xml\n";
+// The web service's posting is the one that writes Print.xml.
+constexpr const char* kPostWebExit =
+    "\n"
+    "Exit status 0 when accepted (or with --no-post), 1 otherwise. A refusal by\n"
+    "the web service prints false only; a failure (service unreachable) also shows\n"
+    "the agent's warning on stderr. Every posting sent is written to the posting\n"
+    "journal (membersys journal); after a failure, run membersys reconcile before\n"
+    "posting again.\n"
+    "\n"
+    "  --no-post   build the consumption document and Print.xml, send nothing\n"
+    "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance\n"
+    "\n"
+    "Print.xml is written before posting and removed again when the posting is\n"
+    "refused or fails, so no receipt is printed for an unpaid sale.\n";
 
 }  // namespace
 
@@ -282,9 +299,9 @@ void AddPostCommands(CommandTable& table) {
                             "MC_PriceSum, MC_Cost, MC_CostType, MC_MemberID, MC_Creater, MC_OrderCode,\n"
                             "MC_Group ... MC_ProduceGroup); \"Tickets\" is an array of ticket lines with\n"
                             "CL_PriceLevel, CL_WarePrice, CL_WareNum, CL_CostSum. Values are texts or\n"
-                            "numbers (kept as written); an unknown key is an error. Posting an order\n"
-                            "again charges nothing.\n") +
-                    kPostExit,
+                            "numbers (kept as written); an unknown key is an error. The local web\n"
+                            "service accepts the same order again without a second charge.\n") +
+                    kPostWebExit,
                 [post](Session& s) { return RunPost(s, *post); });
   p->add_option("FILE", post->file)->required();
   AddPostFlags(p, post->flags);
@@ -297,8 +314,9 @@ void AddPostCommands(CommandTable& table) {
                   "ComsumeInfoPost_ByServer: posts the rows of the JSON array in FILE to the\n"
                   "host's member-account service for the operator code OPERATOR, all rows or\n"
                   "none. Each row is an object with ORDER_CODE, MEMBER_CARD_NO or MEMBER_ID,\n"
-                  "AMOUNT (yuan) and optionally POINTS; an order posted before is not charged\n"
-                  "again. Prints true or false.\n") +
+                  "AMOUNT (yuan, whole cents) and optionally POINTS; the same order posted\n"
+                  "again with the same contents is accepted without a second charge, another\n"
+                  "consumption under a stored order code is refused. Prints true or false.\n") +
           kPostExit,
       [server](Session& s) { return RunPostServer(s, *server); });
   ps->add_option("FILE", server->file)->required();
@@ -333,8 +351,12 @@ void AddPostCommands(CommandTable& table) {
                            "\n"
                            "Exit status 0 with an answer (or with --no-post), 1 otherwise.\n"
                            "\n"
+                           "Every posting sent is written to the posting journal (membersys journal);\n"
+                           "after a failure, run membersys reconcile before posting again.\n"
+                           "\n"
                            "  --no-post   send nothing\n"
-                           "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance\n",
+                           "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance; it\n"
+                           "              prints the document last written to Print.xml\n",
                            [htk](Session& s) { return RunPostHtk(s, *htk); });
   ph->add_option("LINE", htk->lines)->required();
   ph->callback([htk] { CheckPostHtkLines(*htk); });

@@ -75,9 +75,10 @@ void AddPrintCommands(CommandTable& table) {
             "\n"
             "PrintComsumeInfo: starts MemberPrint_vrisk/PrintApp.exe of the application\n"
             "directory, which prints the receipt of the last consumption document\n"
-            "(MemberPrint_vrisk/Print.xml, written by every posting). Returns at once;\n"
-            "the print application writes its receipts to MemberPrint_vrisk/receipts/\n"
-            "and their paths on this program's standard output. Without an installed\n"
+            "(MemberPrint_vrisk/Print.xml, written by 'post' and removed again when that\n"
+            "posting is refused or fails). Returns at once; the print application writes\n"
+            "its receipts to MemberPrint_vrisk/receipts/ and logs them in\n"
+            "MemberPrint_vrisk/PrintApp.log. Without an installed\n"
             "print application this is an error (see install-print).\n",
             RunPrint);
 
