@@ -114,8 +114,9 @@ const InvokableInfo& TicketManageInfo() {
   return info;
 }
 
-TicketManageDeployment TicketManageDeploymentValues() {
-  const WsdlConfiguration c = LoadWsdlConfiguration();
+TicketManageDeployment TicketManageDeploymentValues() { return TicketManageDeploymentValues(LoadWsdlConfiguration()); }
+
+TicketManageDeployment TicketManageDeploymentValues(const WsdlConfiguration& c) {
   TicketManageDeployment d{kTicketManageNamespace, kTicketManageDefaultURL, kTicketManageDefaultWSDL};
   if (!c.ticketManageNamespace.empty()) d.nameSpace = c.ticketManageNamespace;
   if (!c.ticketManageURL.empty()) d.url = c.ticketManageURL;
