@@ -29,7 +29,7 @@
 
 namespace {
 
-std::string simDir = QUORL_BENCH_BINARY_DIR "/bin";
+std::string simDir = quorl::test::BinaryDir() + "/bin";
 
 constexpr const char* kPlatformKey = "bench-key";
 constexpr const char* kMerchant = "BENCH-SBS";
@@ -63,7 +63,9 @@ class BenchHost {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
-  std::string PlatformBase() const { return "http://127.0.0.1:" + std::to_string(platform_->Port()) + "/api/"; }
+  std::string PlatformBase() const {
+    return "http://127.0.0.1:" + std::to_string(platform_->Port()) + "/api/";
+  }
 
  private:
   std::string dir_;
@@ -83,7 +85,7 @@ void BM_AgentLookupAgainstTicketManageSim(benchmark::State& state) {
   agent.reset();
   if (members != 1) state.SkipWithError("the lookup did not find the member");
 }
-BENCHMARK(BM_AgentLookupAgainstTicketManageSim)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_AgentLookupAgainstTicketManageSim)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 void BM_PlatformCardLookupAgainstHuiTouKeSim(benchmark::State& state) {
   BenchHost host;
@@ -99,7 +101,7 @@ void BM_PlatformCardLookupAgainstHuiTouKeSim(benchmark::State& state) {
   }
   if (rows != 2) state.SkipWithError("the lookup did not find the cards");
 }
-BENCHMARK(BM_PlatformCardLookupAgainstHuiTouKeSim)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PlatformCardLookupAgainstHuiTouKeSim)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 }  // namespace
 

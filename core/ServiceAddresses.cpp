@@ -159,7 +159,8 @@ std::string ColumnText(const TClientDataSet& ds, const char* column) {
 
 quorl::WsdlConfiguration quorl::ReadWsdlConfiguration() {
   ++configurationReads;
-  const std::optional<std::string> raw = ReadSmallFileIgnoringCase(ApplicationDirectory() + kAddressIniFileName);
+  const std::optional<std::string> raw =
+      ReadSmallFileIgnoringCase(ApplicationDirectory() + kAddressIniFileName);
   const IniSection section(raw ? HostText(*raw) : std::string(), "WSDLCONFIGURE");
   WsdlConfiguration c;
   c.addressType = section.Value("ADDRESSTYPE", c.addressType);

@@ -3,7 +3,8 @@
 #include "core/CoreState.h"
 #include "core/uCoreMemberSys_ZEL.h"
 
-TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL() : TMemberSysSoapAgent_ZEL(quorl::ReadWsdlConfiguration()) {}
+TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL()
+    : TMemberSysSoapAgent_ZEL(quorl::ReadWsdlConfiguration()) {}
 
 TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL(const quorl::WsdlConfiguration& configuration) {
   SoapClient = new THTTPRIO(quorl::RioLifetime::NoOwner);

@@ -114,7 +114,9 @@ const InvokableInfo& TicketManageInfo() {
   return info;
 }
 
-TicketManageDeployment TicketManageDeploymentValues() { return TicketManageDeploymentValues(LoadWsdlConfiguration()); }
+TicketManageDeployment TicketManageDeploymentValues() {
+  return TicketManageDeploymentValues(LoadWsdlConfiguration());
+}
 
 TicketManageDeployment TicketManageDeploymentValues(const WsdlConfiguration& c) {
   TicketManageDeployment d{kTicketManageNamespace, kTicketManageDefaultURL, kTicketManageDefaultWSDL};

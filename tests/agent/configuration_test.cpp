@@ -26,9 +26,7 @@ class Configuration : public quorl::test::AgentFixture {
     quorl::SetHttpStallLimit({});
     AgentFixture::TearDown();
   }
-  static std::string RegisteredNamespace() {
-    return quorl::InvRegistry().Find(TicketManage::IID)->nameSpace;
-  }
+  static std::string RegisteredNamespace() { return quorl::InvRegistry().Find(TicketManage::IID)->nameSpace; }
 };
 
 TEST_F(Configuration, OneReadPerAgentAndPerGetTicketManageAndAnEditTakesEffectWithTheNextAgent) {
@@ -90,9 +88,11 @@ TEST_F(Configuration, ReadsEveryKeyAsTIniFileDoes) {
       {"quotes, comments, odd lines", "QUORLZELCLIENT.LIC",
        "; note\n[WSDLCONFIGURE]\n# ADDRESSTYPE=X\nnoequals\n[broken\nADDRESSTYPE=\"A B\"\n"
        "TICKETMANAGEURL=\"\n"},
-      {"first of repeated keys and sections", "QUORLZELCLIENT.LIC",
+      {"first of repeated keys and sections",
+       "QUORLZELCLIENT.LIC",
        "[WSDLCONFIGURE]\nADDRESSTYPE=1\n[OTHER]\nTICKETMANAGEURL=no\n[WSDLCONFIGURE]\nADDRESSTYPE=2\n"
-       "TICKETMANAGEURL=yes\nHTTPSTALLSECONDS=5\n", {0, 5}},
+       "TICKETMANAGEURL=yes\nHTTPSTALLSECONDS=5\n",
+       {0, 5}},
       {"other section only", "QUORLZELCLIENT.LIC", "[OTHER]\n" + all},
       {"UTF-16 little-endian", "QUORLZELCLIENT.LIC", utf16},
       {"GBK value", "QUORLZELCLIENT.LIC", "[WSDLCONFIGURE]\nTICKETMANAGENAMESPACE=urn:\xD6\xD0\n"},

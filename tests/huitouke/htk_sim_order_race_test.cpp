@@ -38,7 +38,7 @@ std::string Md5Hex(const std::string& text) {
 std::string ConsumeBody(const std::string& card, const std::string& order, const std::string& money,
                         const std::string& points) {
   const std::vector<std::pair<std::string, std::string>> fields = {
-      {"sbs_id", kMerchant}, {"store_id", "ST-1"}, {"card_no", card},  {"order_no", order},
+      {"sbs_id", kMerchant}, {"store_id", "ST-1"}, {"card_no", card}, {"order_no", order},
       {"money", money},      {"points", points},   {"emp_no", "1001"}};
   std::string body, signedText;
   for (const auto& [name, value] : fields) {

@@ -31,8 +31,8 @@ std::string Envelope(const std::string& operation, const std::string& part, cons
 }
 
 // The text of the answer's "return" element, or "fault" / "no answer".
-std::string Call(const quorl::test::TicketManageSim& sim, const std::string& operation, const std::string& part,
-                 const std::string& value) {
+std::string Call(const quorl::test::TicketManageSim& sim, const std::string& operation,
+                 const std::string& part, const std::string& value) {
   httplib::Client client("127.0.0.1", sim.Port());
   client.set_read_timeout(10, 0);
   const auto res = client.Post("/services/TicketManage", Envelope(operation, part, value), "text/xml");
@@ -68,8 +68,9 @@ TEST(TicketManageSimOrderRace, OneOrderCodePostedAtOnceWithTwoContentsIsChargedO
     const bool byMember = round % 2 == 1;
     std::vector<std::string> documents, answers(kThreads);
     for (int i = 0; i < kThreads; ++i)
-      documents.push_back(i % 2 == 0 ? Consumption("1001", "1.00", order)
-                                     : Consumption(byMember ? "1003" : "1001", byMember ? "1.00" : "2.00", order));
+      documents.push_back(i % 2 == 0
+                              ? Consumption("1001", "1.00", order)
+                              : Consumption(byMember ? "1003" : "1001", byMember ? "1.00" : "2.00", order));
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i)

@@ -216,7 +216,8 @@ TEST_F(SimTest, AStoredOrderCodeIsAcceptedAgainOnlyForTheSameConsumption) {
   const std::vector<Repeat> repeats = {
       {"same consumption", Consumption("1003", "20.00", "ONE-1"), 1},
       {"member by card, amount written otherwise", Consumption("8800000003", "20", "ONE-1"), 1},
-      {"other time, operator and group", Consumption("1003", "20.0", "ONE-1", "1002", "2024-05-02", "G02"), 1},
+      {"other time, operator and group", Consumption("1003", "20.0", "ONE-1", "1002", "2024-05-02", "G02"),
+       1},
       {"smaller amount", Consumption("1003", "19.99", "ONE-1"), 0},
       {"larger amount", Consumption("1003", "40.00", "ONE-1"), 0},
       {"amount from MC_PriceSum", Consumption("1003", "", "ONE-1"), 0},
