@@ -101,7 +101,10 @@ void BM_PlatformCardLookupAgainstHuiTouKeSim(benchmark::State& state) {
   }
   if (rows != 2) state.SkipWithError("the lookup did not find the cards");
 }
-BENCHMARK(BM_PlatformCardLookupAgainstHuiTouKeSim)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_PlatformCardLookupAgainstHuiTouKeSim)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
 }  // namespace
 
