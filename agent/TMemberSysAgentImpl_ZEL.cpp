@@ -29,10 +29,11 @@ const char* const kReportFailedMessage =
 
 }  // namespace quorl
 
-TMemberSysAgentImpl_ZEL::TMemberSysAgentImpl_ZEL() {
+TMemberSysAgentImpl_ZEL::TMemberSysAgentImpl_ZEL()
+    : configuration_(std::make_unique<const quorl::WsdlConfiguration>(quorl::ReadWsdlConfiguration())) {
   // Each part reads what the one before left: the SOAP agent's address
   // lookup fills _MemberCommercial_ZEL, which the platform client splits.
-  soapAgent_ = std::make_unique<TMemberSysSoapAgent_ZEL>();
+  soapAgent_ = std::make_unique<TMemberSysSoapAgent_ZEL>(*configuration_);
   xmlDataModule_ = std::make_unique<TMemberUserInfoXmlDM_ZEL>(std::string());
   platformClient_ = std::make_unique<THuiTouKe_ZEL>();
 }

@@ -11,13 +11,17 @@
 class TMemberSysSoapAgent_ZEL;
 class THuiTouKe_ZEL;
 class TMemberUserInfoXmlDM_ZEL;
+namespace quorl {
+struct WsdlConfiguration;
+}
 
 class QUORL_PACKAGE_API TMemberSysAgentImpl_ZEL : public TInterfacedObject, public IMemberSysAgent_ZEL {
  public:
-  // Creates, in this order, the SOAP agent (which runs the address lookup
-  // and so fills the five address strings), the XML data module and the
-  // platform client (which splits _MemberCommercial_ZEL). A failing step
-  // frees what the steps before it created and raises.
+  // Reads QUORLZELCLIENT.LIC once, then creates, in this order, the SOAP
+  // agent (which runs the address lookup with those values and so fills the
+  // five address strings), the XML data module and the platform client
+  // (which splits _MemberCommercial_ZEL). A failing step frees what the
+  // steps before it created and raises.
   TMemberSysAgentImpl_ZEL();
   // Frees the SOAP agent, then the XML data module, then the platform client.
   ~TMemberSysAgentImpl_ZEL() override;
@@ -63,6 +67,9 @@ class QUORL_PACKAGE_API TMemberSysAgentImpl_ZEL : public TInterfacedObject, publ
   TMemberSysSoapAgent_ZEL& SoapAgent() { return *soapAgent_; }
   THuiTouKe_ZEL& PlatformClient() { return *platformClient_; }
   TMemberUserInfoXmlDM_ZEL& XmlDataModule() { return *xmlDataModule_; }
+  // The WSDLCONFIGURE values read when this agent was created; an edit of
+  // the file takes effect with the next agent.
+  const quorl::WsdlConfiguration& Configuration() const { return *configuration_; }
 
  protected:
   void* GetInterface(const TGUID& iid) override;
@@ -73,6 +80,8 @@ class QUORL_PACKAGE_API TMemberSysAgentImpl_ZEL : public TInterfacedObject, publ
   std::unique_ptr<TMemberSysSoapAgent_ZEL> soapAgent_;
   std::unique_ptr<THuiTouKe_ZEL> platformClient_;
   std::unique_ptr<TMemberUserInfoXmlDM_ZEL> xmlDataModule_;
+  // The WSDLCONFIGURE values this agent was created with.
+  std::unique_ptr<const quorl::WsdlConfiguration> configuration_;
 };
 
 namespace quorl {

@@ -16,20 +16,41 @@ namespace quorl {
 // File name of the address-type INI file in the application folder.
 inline constexpr const char* kAddressIniFileName = "QUORLZELCLIENT.LIC";
 
-// What the WSDLCONFIGURE section of that file sets besides ADDRESSTYPE.
-// Texts are empty when their key is missing or empty (the caller keeps its
-// build-time default); a stall value that is not a whole number of at least
-// 1 takes its default.
+// The deployment values of this till: the WSDLCONFIGURE section of that
+// file, read in one pass (ReadWsdlConfiguration), so every part of an agent
+// sees the file as it was at one moment. Texts are empty when their key is
+// missing or empty (the caller keeps its build-time default); a stall value
+// that is not a whole number of at least 1 takes its default.
+//
+// To add a key: a member here with its default, and one line in
+// ReadWsdlConfiguration (core/ServiceAddresses.cpp) that fills it from the
+// section; who needs it reads it from the agent's copy
+// (TMemberSysAgentImpl_ZEL::Configuration) or from what was handed to it.
 struct WsdlConfiguration {
+  std::string addressType = "G";      // ADDRESSTYPE; present and empty is a value
   HttpStallLimit stallLimit;          // HTTPSTALLBYTES, HTTPSTALLSECONDS
   std::string ticketManageNamespace;  // TICKETMANAGENAMESPACE
   std::string ticketManageURL;        // TICKETMANAGEURL
   std::string ticketManageWSDL;       // TICKETMANAGEWSDL
 };
 
-// Reads the file now and hands the stall limit to the HTTP transport
-// (quorl::SetHttpStallLimit). _GetMemberSysWSURL calls it on every run.
+// Reads the file in the application folder once (found, decoded and parsed
+// by the rules of TIniFile, platform/IniFile.h) and changes nothing else. A
+// missing or unreadable file gives the defaults.
+WsdlConfiguration ReadWsdlConfiguration();
+
+// ReadWsdlConfiguration, then hands the stall limit to the HTTP transport
+// (quorl::SetHttpStallLimit); the stallLimit returned is the one in force.
 WsdlConfiguration LoadWsdlConfiguration();
+
+// What _GetMemberSysWSURL does once it has read the file: hands the stall
+// limit of configuration to the HTTP transport, then looks the addresses up
+// for its address type and fills the five address strings. Reads no file.
+void LookUpServiceAddresses(const WsdlConfiguration& configuration);
+
+// How many times the file has been read since the process started (for
+// tests that count the reads).
+unsigned long WsdlConfigurationReads();
 
 // Creates the context object when none exists.
 void uCoreMemberSys_ZEL_Initialize();

@@ -1,8 +1,12 @@
 #include "soap/TMemberSysSoapAgent_ZEL.h"
 
+#include "core/CoreState.h"
 #include "core/uCoreMemberSys_ZEL.h"
 
-TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL() {
+TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL()
+    : TMemberSysSoapAgent_ZEL(quorl::ReadWsdlConfiguration()) {}
+
+TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL(const quorl::WsdlConfiguration& configuration) {
   SoapClient = new THTTPRIO(quorl::RioLifetime::NoOwner);
   try {
     // The service's texts are Chinese: send them as UTF-8 bytes rather than
@@ -12,8 +16,8 @@ TMemberSysSoapAgent_ZEL::TMemberSysSoapAgent_ZEL() {
     SoapClient->Converter().Encoding = "UTF-8";
     // The agent keeps this client for its whole life and calls it often.
     SoapClient->HTTPWebNode().KeepAlive = true;
-    _GetMemberSysWSURL();
-    quorl::UseTicketManageNamespace(quorl::TicketManageDeploymentValues().nameSpace);
+    quorl::LookUpServiceAddresses(configuration);
+    quorl::UseTicketManageNamespace(quorl::TicketManageDeploymentValues(configuration).nameSpace);
     SoapClient->SetURL(_MemberSysSoapURL_ZEL);
     Service = quorl::As<TicketManage>(SoapClient);
   } catch (...) {

@@ -7,15 +7,23 @@
 #include "soap/THTTPRIO.h"
 #include "soap/TicketManage_WSDL.h"
 
+namespace quorl {
+struct WsdlConfiguration;
+}
+
 class TMemberSysSoapAgent_ZEL {
  public:
   // In this order: creates the client without owner; converter options:
   // UTF-8 text on, strict answer types off; encoding "UTF-8"; keep-alive on;
-  // runs _GetMemberSysWSURL; registers the TicketManage namespace in force
+  // runs the address lookup (quorl::LookUpServiceAddresses) with the
+  // configuration given; registers the TicketManage namespace it sets
   // (TicketManageDeploymentValues); sets the client's URL to _MemberSysSoapURL_ZEL
   // (empty included, unchecked); obtains Service. An error of the address
   // lookup (or of the interface cast) reaches the caller, and the client,
   // which nothing references yet, is freed.
+  explicit TMemberSysSoapAgent_ZEL(const quorl::WsdlConfiguration& configuration);
+  // The same with the configuration file read now (once), as
+  // _GetMemberSysWSURL reads it.
   TMemberSysSoapAgent_ZEL();
   // Releases Service only; the client ends with its last interface reference.
   ~TMemberSysSoapAgent_ZEL();

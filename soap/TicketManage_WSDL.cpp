@@ -115,7 +115,10 @@ const InvokableInfo& TicketManageInfo() {
 }
 
 TicketManageDeployment TicketManageDeploymentValues() {
-  const WsdlConfiguration c = LoadWsdlConfiguration();
+  return TicketManageDeploymentValues(LoadWsdlConfiguration());
+}
+
+TicketManageDeployment TicketManageDeploymentValues(const WsdlConfiguration& c) {
   TicketManageDeployment d{kTicketManageNamespace, kTicketManageDefaultURL, kTicketManageDefaultWSDL};
   if (!c.ticketManageNamespace.empty()) d.nameSpace = c.ticketManageNamespace;
   if (!c.ticketManageURL.empty()) d.url = c.ticketManageURL;

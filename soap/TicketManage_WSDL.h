@@ -65,15 +65,17 @@ extern QUORL_PACKAGE_API const char* const kTicketManageDefaultWSDL;  // the sam
 // The deployment values in force: the build-time ones, each replaced by its
 // key in the WSDLCONFIGURE section of QUORLZELCLIENT.LIC when that is set
 // (TICKETMANAGENAMESPACE, TICKETMANAGEURL, TICKETMANAGEWSDL; a URL set
-// without a WSDL address gives the WSDL address URL + "?wsdl"). Reads the
-// file on every call, applying its HTTP stall limit as every read of that
-// section does (quorl::LoadWsdlConfiguration).
+// without a WSDL address gives the WSDL address URL + "?wsdl"). Without an
+// argument it reads the file once, applying its HTTP stall limit
+// (quorl::LoadWsdlConfiguration); with one, it takes the values already read.
 struct TicketManageDeployment {
   std::string nameSpace;
   std::string url;
   std::string wsdl;
 };
+struct WsdlConfiguration;
 QUORL_PACKAGE_API TicketManageDeployment TicketManageDeploymentValues();
+TicketManageDeployment TicketManageDeploymentValues(const WsdlConfiguration& configuration);
 
 // Registers TicketManage under nameSpace in place of its current namespace,
 // keeping everything else; does nothing while it is not registered.

@@ -42,7 +42,8 @@ std::optional<int> ParseServiceOptions(CLI::App& app, int argc, char** argv);
 // ignores SIGPIPE (a client that hangs up must not end the service).
 void BlockStopSignals();
 
-// Binds options.host:options.port, prints "listening on PORT" as the first
+// Turns Nagle's algorithm off for every connection (an answer goes out at
+// once), binds options.host:options.port, prints "listening on PORT" as the first
 // line on stdout and serves until SIGINT or SIGTERM. Returns 0 after a clean
 // stop, 1 (message on stderr, prefixed with program) when it cannot bind or
 // the server fails.

@@ -139,6 +139,11 @@ std::string SimService::ConsumeInfoPost(const ParamList& params) {
       return Failure("A00007", "会员卡状态不可用", false);
     case ConsumeOutcome::kInsufficientBalance:
       return Failure("A00004", "余额不足，" + state, false);
+    case ConsumeOutcome::kOrderConflict:
+      // The order number is the parameter at fault: it names another consumption.
+      return Text({{"code", "A00001"},
+                   {"msg", "参数错误"},
+                   {"result", "订单 " + FromClient(*orderNo) + " 已用于另一笔消费，未扣款"}});
     case ConsumeOutcome::kAlreadyPosted:
     case ConsumeOutcome::kCharged:
       break;

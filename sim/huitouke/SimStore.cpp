@@ -194,8 +194,15 @@ ConsumeResult SimStore::Consume(const std::string& cardNo, const std::string& or
   result.points = CellInt(card, 0, "points");
   const std::string status = CellText(card, 0, "status");
 
-  if (!db_->Query("SELECT 1 AS known FROM htk_movement WHERE order_no = ?1", {orderNo}).rows.empty()) {
-    result.outcome = ConsumeOutcome::kAlreadyPosted;
+  // A stored order is checked before the card's state: a repeat of what was
+  // charged stays accepted after the card is blocked or spent.
+  const QueryResult known = db_->Query(
+      "SELECT card_no, saving_sub_cents, point_add FROM htk_movement WHERE order_no = ?1", {orderNo});
+  if (!known.rows.empty()) {
+    const bool same = CellText(known, 0, "card_no") == cardNo &&
+                      CellInt(known, 0, "saving_sub_cents") == moneyCents &&
+                      CellInt(known, 0, "point_add") == points;
+    result.outcome = same ? ConsumeOutcome::kAlreadyPosted : ConsumeOutcome::kOrderConflict;
   } else if (status != "正常") {
     result.outcome = ConsumeOutcome::kCardNotUsable;
   } else if (result.balanceCents < moneyCents) {

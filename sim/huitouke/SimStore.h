@@ -45,7 +45,16 @@ struct MovementPage {
   std::vector<Movement> rows;
 };
 
-enum class ConsumeOutcome { kCharged, kAlreadyPosted, kUnknownCard, kCardNotUsable, kInsufficientBalance };
+// kAlreadyPosted: the order is stored with the same card, money and points;
+// kOrderConflict: it is stored as another consumption.
+enum class ConsumeOutcome {
+  kCharged,
+  kAlreadyPosted,
+  kOrderConflict,
+  kUnknownCard,
+  kCardNotUsable,
+  kInsufficientBalance
+};
 
 struct ConsumeResult {
   ConsumeOutcome outcome = ConsumeOutcome::kUnknownCard;
@@ -79,8 +88,10 @@ class SimStore {
   std::vector<Card> CardsOf(int64_t memberId);
 
   // Charges moneyCents to the card and adds points, once per orderNo: a known
-  // order changes nothing and reports kAlreadyPosted. The movement is stored
-  // with the time and operator given.
+  // order changes nothing and reports kAlreadyPosted when it was this card,
+  // money and points, kOrderConflict otherwise. The check and the charge hold
+  // one lock and one transaction. The movement is stored with the time and
+  // operator given.
   ConsumeResult Consume(const std::string& cardNo, const std::string& orderNo, int64_t moneyCents,
                         int64_t points, const std::string& empNo, const std::string& storeId,
                         const std::string& time);

@@ -295,6 +295,9 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
   // Without an order code a repeat could not be told from a new purchase.
   if (orderCode.empty() || memberRef.empty() || !ParseCents(cost, cents)) return 0;
 
+  // The check of a stored order and the charge run in one write transaction,
+  // so two postings of one order code cannot both pass the check.
+  Transaction t(db_);
   // The member is named by its id; a card number is accepted too.
   const QueryResult m = db_.Query(
       "SELECT member_id, member_valid, balance_cents FROM member"
@@ -304,9 +307,13 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
   if (m.rows.empty()) return 0;
   const int64_t memberId = CellInt(m, 0, "member_id");
 
-  // The same order posted again is accepted without a second charge.
-  const QueryResult known = db_.Query("SELECT member_id FROM consumption WHERE order_code = ?1", {orderCode});
-  if (!known.rows.empty()) return CellInt(known, 0, "member_id") == memberId ? 1 : 0;
+  // One order code is one consumption: the same one posted again (an answer
+  // lost on the way) is accepted without a second charge; another member or
+  // amount under a stored code is refused, whatever the member's state now.
+  const QueryResult known =
+      db_.Query("SELECT member_id, amount_cents FROM consumption WHERE order_code = ?1", {orderCode});
+  if (!known.rows.empty())
+    return CellInt(known, 0, "member_id") == memberId && CellInt(known, 0, "amount_cents") == cents ? 1 : 0;
 
   if (CellText(m, 0, "member_valid") != "1" || CellInt(m, 0, "balance_cents") < cents) return 0;
 
@@ -316,7 +323,6 @@ int32_t TicketManageService::ComsumeInfoPost(const std::string& document) {
   if (payment.empty()) payment = "会员卡";
   const std::string operatorCode = Trimmed(Value(root, "MC_Creater"));
 
-  Transaction t(db_);
   db_.Execute("UPDATE member SET balance_cents = balance_cents - ?1 WHERE member_id = ?2", {cents, memberId});
   db_.Execute(
       "INSERT INTO consumption (order_code, member_id, amount_cents, payment_name, operator_code,"

@@ -113,6 +113,50 @@ TEST_F(HuiTouKeSim, ConsumeInfoPostChargesOncePerOrder) {
   EXPECT_EQ(badSign.substr(0, 6), "A00003");
 }
 
+// One order number is one consumption: a repeat is accepted without a
+// charge only for the same card, money and points; anything else is refused
+// with A00001 and changes nothing.
+TEST_F(HuiTouKeSim, AStoredOrderIsAcceptedAgainOnlyForTheSameConsumption) {
+  THuiTouKe_ZEL client;
+  auto post = [&](const std::string& card, const std::string& money, const std::string& points,
+                  const std::string& emp = "1001") {
+    std::string lines = "sbs_id=" + client.MerchantId() + "\nstore_id=" + client.StoreId() +
+                        "\ncard_no=" + card + "\norder_no=ONE-1\nmoney=" + money;
+    if (!points.empty()) lines += "\npoints=" + points;
+    return client.MemberInterface(lines + "\nemp_no=" + emp + "\n", "ConsumeInfoPost");
+  };
+  auto card = [&](const std::string& no, const std::string& password) {
+    const Packet p = ReadPacket(client.GetCardInfo(no, password));
+    return p.rows.empty() ? std::string() : *p.rows[0].at("user_balance") + "/" + *p.rows[0].at("user_point");
+  };
+  ASSERT_EQ(post("8600000003", "10.30", "10").substr(0, 6), "A00006");
+  const std::string charged = card("8600000003", "888888");
+  const std::string other = card("8600000001", "123456");
+  ASSERT_EQ(charged, "78.5/310");
+
+  struct Repeat {
+    const char* what;
+    std::string card, money, points, emp;
+    const char* code;
+  };
+  const std::vector<Repeat> repeats = {
+      {"same consumption", "8600000003", "10.30", "10", "1001", "A00006"},
+      {"money written otherwise, other operator", "8600000003", "10.3", "10", "2002", "A00006"},
+      {"other money", "8600000003", "10.31", "10", "1001", "A00001"},
+      {"other points", "8600000003", "10.30", "11", "1001", "A00001"},
+      {"points left out (0)", "8600000003", "10.30", "", "1001", "A00001"},
+      {"other card", "8600000001", "10.30", "10", "1001", "A00001"},
+  };
+  for (const Repeat& r : repeats) {
+    SCOPED_TRACE(r.what);
+    const std::string answer = post(r.card, r.money, r.points, r.emp);
+    EXPECT_EQ(answer.substr(0, 6), r.code) << quorl::GbkToUtf8(answer);
+    EXPECT_EQ(card("8600000003", "888888"), charged);
+    EXPECT_EQ(card("8600000001", "123456"), other);
+  }
+  EXPECT_NE(post("8600000001", "1", "0").find(Gbk("已用于另一笔消费")), std::string::npos);
+}
+
 TEST_F(HuiTouKeSim, StoredConsumeDataSpansPagesAndNamesOperators) {
   TQuorlClientDataSet users;
   users.FieldDefs.Add("UserCode", TFieldType::ftString, 12);

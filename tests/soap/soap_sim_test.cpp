@@ -200,6 +200,40 @@ TEST_F(SimTest, ComsumeInfoPostChargesOncePerOrderAndRefusesSilently) {
   EXPECT_EQ(Balance("8800000002"), "10.00");
 }
 
+// One order code is one consumption: a repeat is accepted without a charge
+// only when it names the same member and amount; anything else is refused
+// and changes nothing.
+TEST_F(SimTest, AStoredOrderCodeIsAcceptedAgainOnlyForTheSameConsumption) {
+  IntfPtr<TicketManage> svc = Service();
+  const std::string otherBefore = Balance("8800000001");
+  ASSERT_EQ(svc->ComsumeInfoPost(Consumption("1003", "20.00", "ONE-1")), 1);
+  ASSERT_EQ(Balance("8800000003"), "280.00");
+  struct Repeat {
+    const char* what;
+    std::u16string document;
+    int32_t answer;
+  };
+  const std::vector<Repeat> repeats = {
+      {"same consumption", Consumption("1003", "20.00", "ONE-1"), 1},
+      {"member by card, amount written otherwise", Consumption("8800000003", "20", "ONE-1"), 1},
+      {"other time, operator and group", Consumption("1003", "20.0", "ONE-1", "1002", "2024-05-02", "G02"),
+       1},
+      {"smaller amount", Consumption("1003", "19.99", "ONE-1"), 0},
+      {"larger amount", Consumption("1003", "40.00", "ONE-1"), 0},
+      {"amount from MC_PriceSum", Consumption("1003", "", "ONE-1"), 0},
+      {"other member", Consumption("1001", "20.00", "ONE-1"), 0},
+      {"other member by card", Consumption("8800000001", "20.00", "ONE-1"), 0},
+  };
+  for (const Repeat& r : repeats) {
+    SCOPED_TRACE(r.what);
+    EXPECT_EQ(svc->ComsumeInfoPost(r.document), r.answer);
+    EXPECT_EQ(Balance("8800000003"), "280.00");
+    EXPECT_EQ(Balance("8800000001"), otherBefore);
+  }
+  EXPECT_EQ(svc->CheckConsumeMoney(u"ONE-1", u"1003", u"", u""), 1);
+  EXPECT_EQ(svc->CheckConsumeMoney(u"ONE-1", u"1001", u"", u""), 0);
+}
+
 TEST_F(SimTest, CheckConsumeMoneyKnowsTheOrdersOfEachMember) {
   IntfPtr<TicketManage> svc = Service();
   ASSERT_EQ(svc->ComsumeInfoPost(Consumption("2001", "10", "CHK-1", "2001", "2024-06-01 09:00", "G02")), 1);
