@@ -11,6 +11,7 @@
 
 #include "agent/PostingJournal.h"
 #include "agent/TMemberSysAgentImpl_ZEL.h"
+#include "core/CoreState.h"
 #include "core/uCoreMemberSys_ZEL.h"
 #include "host/Database.h"
 #include "host/MemberAccount.h"
@@ -45,7 +46,6 @@ Result Guarded(const char* message, Result failure, Body&& body) {
   }
 }
 
-bool journalEnabled = true;
 // Set while the journal fails, so the operator is told once, not at every sale.
 bool journalFailureShown = false;
 
@@ -59,7 +59,8 @@ void JournalFailed(const std::exception_ptr& error) {
     why = e.what();
   } catch (...) {
   }
-  ShowWarningMessage(quorl::Utf8ToGbk("过账日志无法写入（过账照常进行）：") + why, quorl::kAgentWarningCaption);
+  ShowWarningMessage(quorl::Utf8ToGbk("过账日志无法写入（过账照常进行）：") + why,
+                     quorl::kAgentWarningCaption);
 }
 
 // One posting's journal entry. Journaling never changes a result and never
@@ -67,8 +68,9 @@ void JournalFailed(const std::exception_ptr& error) {
 // posting goes on without it.
 class JournalRecord {
  public:
-  JournalRecord(const char* operation, JournalBackend backend, JournalEntry entry) : backend_(backend) {
-    if (!journalEnabled) return;
+  JournalRecord(bool enabled, const char* operation, JournalBackend backend, JournalEntry entry)
+      : backend_(backend) {
+    if (!enabled) return;
     entry.operation = operation;
     entry.backend = backend;
     try {
@@ -165,8 +167,8 @@ JournalEntry EntryOfPlatformLines(const TStringList* lines) {
   JournalEntry e;
   if (lines == nullptr) return e;
   const std::pair<std::string_view, std::string JournalEntry::*> fields[] = {
-      {"card_no", &JournalEntry::cardNo}, {"order_no", &JournalEntry::orderCode},
-      {"money", &JournalEntry::amount},   {"points", &JournalEntry::points},
+      {"card_no", &JournalEntry::cardNo},      {"order_no", &JournalEntry::orderCode},
+      {"money", &JournalEntry::amount},        {"points", &JournalEntry::points},
       {"emp_no", &JournalEntry::operatorCode},
   };
   for (int i = 0; i < lines->Count(); ++i) {
@@ -181,13 +183,6 @@ JournalEntry EntryOfPlatformLines(const TStringList* lines) {
 
 }  // namespace
 
-namespace quorl {
-
-void SetPostingJournalEnabled(bool enabled) { journalEnabled = enabled; }
-bool PostingJournalEnabled() { return journalEnabled; }
-
-}  // namespace quorl
-
 bool TMemberSysAgentImpl_ZEL::ComsumeInfoPost(TMemberInfoRecord_VRISK* ConsumeInfo, bool IsPost,
                                               bool IsPrint) {
   // Building the document (and the print file) is not guarded: the host
@@ -201,7 +196,8 @@ bool TMemberSysAgentImpl_ZEL::ComsumeInfoPost(TMemberInfoRecord_VRISK* ConsumeIn
     e.member = ConsumeInfo->MC_MemberID;
     e.amount = ConsumeInfo->MC_Cost.empty() ? ConsumeInfo->MC_PriceSum : ConsumeInfo->MC_Cost;
     e.operatorCode = ConsumeInfo->MC_Creater;
-    record.emplace("ComsumeInfoPost", JournalBackend::kWebService, std::move(e));
+    record.emplace(Configuration().postingJournal, "ComsumeInfoPost", JournalBackend::kWebService,
+                   std::move(e));
   }
   bool accepted = !IsPost;
   const bool result = JournaledPosting(record ? &*record : nullptr, false, [&] {
@@ -228,7 +224,9 @@ bool TMemberSysAgentImpl_ZEL::ComsumeInfoPost(TMemberInfoRecord_VRISK* ConsumeIn
 bool TMemberSysAgentImpl_ZEL::ComsumeInfoPost_ByServer(const Variant& Data, const std::string& Text,
                                                        bool IsPost, bool IsPrint) {
   std::optional<JournalRecord> record;
-  if (IsPost) record.emplace("ComsumeInfoPost_ByServer", JournalBackend::kHostDatabase, EntryOfPacket(Data, Text));
+  if (IsPost)
+    record.emplace(Configuration().postingJournal, "ComsumeInfoPost_ByServer", JournalBackend::kHostDatabase,
+                   EntryOfPacket(Data, Text));
   return JournaledPosting(record ? &*record : nullptr, false, [&] {
     if (IsPost) {
       TCAMemberAccount account;
@@ -251,7 +249,8 @@ bool TMemberSysAgentImpl_ZEL::ComsumeInfoPost_ByServer_OrderHandle(const std::st
     JournalEntry e;
     e.orderCode = OrderArg1;
     e.operatorCode = OrderArg2;
-    record.emplace("ComsumeInfoPost_ByServer_OrderHandle", JournalBackend::kHostDatabase, std::move(e));
+    record.emplace(Configuration().postingJournal, "ComsumeInfoPost_ByServer_OrderHandle",
+                   JournalBackend::kHostDatabase, std::move(e));
   }
   return JournaledPosting(record ? &*record : nullptr, false, [&] {
     if (IsPost) {
@@ -270,7 +269,9 @@ bool TMemberSysAgentImpl_ZEL::ComsumeInfoPost_ByServer_OrderHandle(const std::st
 std::string TMemberSysAgentImpl_ZEL::ComsumeInfoPost_ByHTK(TStringList* Lines, const std::string&,
                                                            bool IsPost, bool IsPrint) {
   std::optional<JournalRecord> record;
-  if (IsPost) record.emplace("ComsumeInfoPost_ByHTK", JournalBackend::kPlatform, EntryOfPlatformLines(Lines));
+  if (IsPost)
+    record.emplace(Configuration().postingJournal, "ComsumeInfoPost_ByHTK", JournalBackend::kPlatform,
+                   EntryOfPlatformLines(Lines));
   return JournaledPosting(record ? &*record : nullptr, std::string(), [&]() -> std::string {
     std::string answer;
     if (IsPost) {

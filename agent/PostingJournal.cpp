@@ -118,9 +118,7 @@ PostingJournal::PostingJournal(const std::string& path) : db_(OpenSqliteDatabase
 
 PostingJournal::~PostingJournal() = default;
 
-std::string PostingJournal::DefaultPath() {
-  return ApplicationDirectory() + kPostingJournalFileName;
-}
+std::string PostingJournal::DefaultPath() { return ApplicationDirectory() + kPostingJournalFileName; }
 
 int64_t PostingJournal::Begin(const JournalEntry& e) {
   const QueryResult r = db_->Query(

@@ -93,11 +93,6 @@ class QUORL_PACKAGE_API PostingJournal {
   std::unique_ptr<DatabaseConnection> db_;
 };
 
-// Whether the agent's postings are journaled (default on). The agent sets it
-// from the till's configuration file each time one is created.
-QUORL_PACKAGE_API void SetPostingJournalEnabled(bool enabled);
-QUORL_PACKAGE_API bool PostingJournalEnabled();
-
 // Local time now (through the clock seam), "yyyy-mm-dd hh:nn:ss".
 QUORL_PACKAGE_API std::string JournalTimeNow();
 

@@ -32,6 +32,7 @@ struct WsdlConfiguration {
   std::string ticketManageNamespace;  // TICKETMANAGENAMESPACE
   std::string ticketManageURL;        // TICKETMANAGEURL
   std::string ticketManageWSDL;       // TICKETMANAGEWSDL
+  bool postingJournal = true;         // POSTINGJOURNAL: 0, no, off or false switch it off
 };
 
 // Reads the file in the application folder once (found, decoded and parsed

@@ -296,7 +296,8 @@ namespace quorl {
 StoredConsumption FindStoredConsumption(const std::string& gbkContext, const std::string& gbkOrderCode) {
   std::unique_ptr<DatabaseConnection> db = OpenFromContext(gbkContext);
   const QueryResult r = db->Query(
-      "SELECT MEMBER_CARD_NO, MEMBER_ID, AMOUNT_CENTS, POINTS, OPERATOR_CODE, POSTED_AT FROM QUORL_CONSUMPTION "
+      "SELECT MEMBER_CARD_NO, MEMBER_ID, AMOUNT_CENTS, POINTS, OPERATOR_CODE, POSTED_AT FROM "
+      "QUORL_CONSUMPTION "
       "WHERE ORDER_CODE = ?",
       {GbkToUtf8(gbkOrderCode)});
   StoredConsumption out;

@@ -89,10 +89,18 @@ std::string HostText(std::string content) {
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
-  const std::optional<std::string> raw = ReadSmallFileIgnoringCase(fileName_);
-  if (!raw) return std::string(defaultValue);
-  const std::string content = HostText(*raw);
-  const std::string_view text = content;
+  return quorl::IniSnapshot(fileName_).ReadString(section, key, defaultValue);
+}
+
+quorl::IniSnapshot::IniSnapshot(const std::string& fileName) {
+  if (std::optional<std::string> raw = ReadSmallFileIgnoringCase(fileName))
+    content_ = HostText(std::move(*raw));
+}
+
+std::string quorl::IniSnapshot::ReadString(std::string_view section, std::string_view key,
+                                           std::string_view defaultValue) const {
+  if (!content_) return std::string(defaultValue);
+  const std::string_view text = *content_;
 
   const std::string_view wantSection = quorl::TrimView(section);
   const std::string_view wantKey = quorl::TrimView(key);

@@ -11,6 +11,7 @@
 // text. Odd lines (no '=', unclosed '[') are skipped, never an error.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,3 +24,20 @@ class TIniFile {
  private:
   std::string fileName_;
 };
+
+namespace quorl {
+
+// The same rules over one reading of the file: every ReadString answers from
+// the text as it was when the snapshot was made. For a caller that wants
+// several keys that belong together (a file edited between two reads would
+// otherwise give it half an old and half a new configuration).
+class IniSnapshot {
+ public:
+  explicit IniSnapshot(const std::string& fileName);
+  std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+
+ private:
+  std::optional<std::string> content_;  // host text; none when the file cannot be read
+};
+
+}  // namespace quorl

@@ -4,6 +4,9 @@
 #include <httplib.h>
 
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <exception>
 #include <mutex>
 #include <string>
@@ -49,6 +52,14 @@ int main(int argc, char** argv) {
   std::string nameSpace = QUORL_TICKETMANAGE_NAMESPACE;
   app.add_flag("--seed", seed, "add the demo members, bookings and operators");
   app.add_option("--namespace", nameSpace, "namespace of the WSDL")->capture_default_str();
+  std::string stallOrder;
+  int stallSeconds = 3;
+  app.add_option("--stall-answer-to", stallOrder,
+                 "for demos of a lost answer: the first posting of this order code is processed "
+                 "(and charged), then its answer waits --stall-seconds before it is sent");
+  app.add_option("--stall-seconds", stallSeconds, "how long that answer waits")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 60));
   if (auto code = sc::ParseServiceOptions(app, argc, argv)) return *code;
   sc::BlockStopSignals();
 
@@ -58,6 +69,7 @@ int main(int argc, char** argv) {
     quorl::sim::TicketManageService service(*db);
     quorl::sim::SoapEndpoint endpoint(service, nameSpace);
     std::mutex serviceLock;  // one database connection, one request at a time
+    std::atomic<bool> stalled{false};
 
     httplib::Server server;
     server.set_payload_max_length(kMaxRequestBytes);
@@ -76,6 +88,11 @@ int main(int argc, char** argv) {
         std::lock_guard<std::mutex> lock(serviceLock);
         reply = endpoint.HandlePost(req.body);
       }
+      // The consumption document travels escaped inside the envelope.
+      if (!stallOrder.empty() &&
+          req.body.find("MC_OrderCode&gt;" + stallOrder + "&lt;/MC_OrderCode") != std::string::npos &&
+          !stalled.exchange(true))
+        std::this_thread::sleep_for(std::chrono::seconds(stallSeconds));
       res.status = reply.status;
       res.set_content(std::move(reply.body), "text/xml; charset=utf-8");
     });

@@ -53,7 +53,9 @@ class FaultRelay {
   FaultRelay(const FaultRelay&) = delete;
   FaultRelay& operator=(const FaultRelay&) = delete;
 
-  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
   void SetTarget(int port) { targetPort_ = port; }
 
   // The fault for the next exchange only; later ones pass.
@@ -135,9 +137,8 @@ class FaultRelay {
       httplib::Headers headers;
       if (const std::string action = Header(head, "soapaction"); !action.empty())
         headers.emplace("SOAPAction", action);
-      httplib::Result r = method == "GET"
-                              ? client.Get(target, headers)
-                              : client.Post(target, headers, body, Header(head, "content-type"));
+      httplib::Result r = method == "GET" ? client.Get(target, headers)
+                                          : client.Post(target, headers, body, Header(head, "content-type"));
       ++forwarded;
       if (fault == RelayFault::kStopServiceThenDrop && stopService) stopService();
       if (fault == RelayFault::kWithholdAnswer) {

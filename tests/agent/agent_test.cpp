@@ -404,8 +404,8 @@ TEST_P(Posting, FollowsThePostAndPrintSwitches) {
     const char* state = c.backend == Backend::kAccepts   ? "accepted"
                         : c.backend == Backend::kRefuses ? "refused"
                                                          : "failed-not-sent";
-    EXPECT_EQ(Journal(),
-              c.post ? std::vector<std::string>{std::string(op.name) + " " + state} : std::vector<std::string>{});
+    EXPECT_EQ(Journal(), c.post ? std::vector<std::string>{std::string(op.name) + " " + state}
+                                : std::vector<std::string>{});
     // A refused or failed web-service posting leaves no receipt behind for a
     // later print.
     if (GetParam() == 0) {

@@ -26,10 +26,6 @@ const std::string kPostingWarning = "警告: 会员购票信息保存失败!，�
 
 class Journal : public quorl::test::AgentFixture {
  protected:
-  void TearDown() override {
-    quorl::SetPostingJournalEnabled(true);
-    AgentFixture::TearDown();
-  }
   std::string JournalPath() const { return dir_ + "/" + quorl::kPostingJournalFileName; }
   std::vector<JournalEntry> Entries() {
     quorl::PostingJournal journal(JournalPath());
@@ -48,7 +44,8 @@ class Journal : public quorl::test::AgentFixture {
   std::string PostToPlatform(const std::string& order) {
     UsePlatformAddresses();
     TStringList lines;
-    for (std::string l : {"", "", "card_no=8600000002", "money=20.50", "points=20", "emp_no=1001"}) lines.Add(l);
+    for (std::string l : {"", "", "card_no=8600000002", "money=20.50", "points=20", "emp_no=1001"})
+      lines.Add(l);
     lines.Add("order_no=" + order);
     return Impl().ComsumeInfoPost_ByHTK(&lines, "", true, false);
   }
@@ -83,8 +80,9 @@ TEST_F(Journal, EachKindOfFailureIsRecordedWithWhatWasSent) {
     warnings_.shown.clear();
     http_.server.queued.clear();
     const bool web = std::string(c.backend) == "webservice";
-    http_.server.Respond(c.status, web ? (c.status == 500 ? quorl::test::SoapFault() : SoapAnswer("1", "xsd:int"))
-                                       : R"({"code":"A00006","result":"ok"})");
+    http_.server.Respond(c.status,
+                         web ? (c.status == 500 ? quorl::test::SoapFault() : SoapAnswer("1", "xsd:int"))
+                             : R"({"code":"A00006","result":"ok"})");
     if (c.fault != FakeHttpFault::kNone) http_.server.FailNext(c.fault);
     if (web) {
       EXPECT_FALSE(PostToWebService(order));
@@ -127,9 +125,11 @@ TEST_F(Journal, AJournalThatCannotBeWrittenIsReportedOnceAndPostingGoesOn) {
   EXPECT_FALSE(PostToWebService("W4"));
   EXPECT_EQ(warnings_.shown.size(), 2u);
 
-  // Switched off: nothing is written and nothing is reported.
+  // Switched off in the configuration file, from the next agent on: nothing
+  // is written and nothing is reported.
   std::filesystem::remove(JournalPath());
-  quorl::SetPostingJournalEnabled(false);
+  WriteIni("[WSDLCONFIGURE]\nPOSTINGJOURNAL=0\n");
+  agent_.reset();
   http_.server.Respond(200, SoapAnswer("1", "xsd:int"));
   EXPECT_TRUE(PostToWebService("W5"));
   EXPECT_FALSE(std::filesystem::exists(JournalPath()));
@@ -203,10 +203,12 @@ TEST_F(Journal, ReconcileAsksEachBackEndAndNeverPosts) {
   const std::string now = quorl::JournalTimeNow();
   http_.server.handler = [&](const quorl::HttpRequest& r) -> quorl::HttpResponse {
     if (r.url.find("view_invoice") != std::string::npos) {
-      return {200, {}, R"({"code":"A00006","count":1,"data":[{"card_no":"8600000002","type":"2",)"
-                       R"("saving_add":"0.00","saving_sub":"20.50","saving_reward":"0.00","bank_amount":"0.00",)"
-                       R"("point_add":"20","point_sub":"0","time":")" +
-                           now + R"(","emp_no":"1001"}]})"};
+      return {200,
+              {},
+              R"({"code":"A00006","count":1,"data":[{"card_no":"8600000002","type":"2",)"
+              R"("saving_add":"0.00","saving_sub":"20.50","saving_reward":"0.00","bank_amount":"0.00",)"
+              R"("point_add":"20","point_sub":"0","time":")" +
+                  now + R"(","emp_no":"1001"}]})"};
     }
     const quorl::test::SoapCall call = quorl::test::ParseSoapCall(r);
     EXPECT_EQ(call.operation, "CheckConsumeMoney");

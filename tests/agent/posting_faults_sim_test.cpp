@@ -18,8 +18,8 @@
 #include "agent/AgentFixture.h"
 #include "agent/FaultRelay.h"
 #include "agent/PostingJournal.h"
-#include "host/Database.h"
 #include "host/DBPipe.h"
+#include "host/Database.h"
 #include "host/HostDatabase.h"
 #include "host/PgCluster.h"
 #include "host/QuorlContext.h"
@@ -49,15 +49,25 @@ const FaultCase kRemoteFaults[] = {
     {"refused before sending", RelayFault::kNone, true, false, "failed-not-sent", ""},
     {"dropped before the service saw it", RelayFault::kDropUnforwarded, false, false, "failed-uncertain",
      "not-charged"},
-    {"dropped after the service charged", RelayFault::kDropAnswer, false, true, "failed-uncertain", "charged"},
-    {"answer stalled past the limit", RelayFault::kWithholdAnswer, false, true, "failed-uncertain", "charged"},
+    {"dropped after the service charged", RelayFault::kDropAnswer, false, true, "failed-uncertain",
+     "charged"},
+    {"answer stalled past the limit", RelayFault::kWithholdAnswer, false, true, "failed-uncertain",
+     "charged"},
     {"service stopped and restarted", RelayFault::kStopServiceThenDrop, false, true, "failed-uncertain",
      "charged"},
 };
 
+// A loopback port nobody listens on: bound, read and closed again.
 int DeadPort() {
-  httplib::Server probe;
-  return probe.bind_to_any_port("127.0.0.1");  // closed again when probe goes
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), len);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
 }
 
 class PostingFaults : public quorl::test::AgentFixture {
@@ -173,19 +183,20 @@ TEST_F(PostingFaults, PlatformChargesOnceWhateverFails) {
   ASSERT_NE(platform->Port(), 0);
   const auto post = [this](const std::string& order) {
     TStringList lines;
-    for (std::string l : {"", "", "card_no=8600000002", "money=20.50", "points=20", "emp_no=1001"}) lines.Add(l);
+    for (std::string l : {"", "", "card_no=8600000001", "money=20.50", "points=20", "emp_no=1001"})
+      lines.Add(l);
     lines.Add("order_no=" + order);
     return Impl().ComsumeInfoPost_ByHTK(&lines, "", true, false).rfind("A00006", 0) == 0;
   };
   const auto balance = [this]() -> int64_t {
     TQueryUserInfoConditionRecord_ZEL c;
-    c.MemberNum = "8600000002";
-    c.Password = "654321";
+    c.MemberNum = "8600000001";
+    c.Password = "123456";
     std::unique_ptr<TMemberUserInfoList_ZEL> list(Agent().GetUserInfo(c, "H"));
     for (int i = 0; i < list->Count(); ++i)
-      if (list->GetItems(i)->MemberNum == "8600000002")
+      if (list->GetItems(i)->MemberNum == "8600000001")
         return std::llround(std::stod(list->GetItems(i)->MemberBalance) * 100);
-    ADD_FAILURE() << "card 8600000002 not listed";
+    ADD_FAILURE() << "card 8600000001 not listed";
     return -1;
   };
   RunRemoteFaults(

@@ -82,13 +82,13 @@ class CommandTable {
 };
 
 // One function per group of subcommands.
-void AddDbCommands(CommandTable& table);      // cmd_db.cpp
-void AddConfigCommands(CommandTable& table);  // cmd_config.cpp
-void AddHtkCommands(CommandTable& table);     // cmd_htk.cpp
-void AddMemberCommands(CommandTable& table);  // cmd_member.cpp
-void AddPostCommands(CommandTable& table);    // cmd_post.cpp
-void AddPrintCommands(CommandTable& table);   // cmd_print.cpp
-void AddSwipeCommands(CommandTable& table);   // cmd_swipe.cpp
+void AddDbCommands(CommandTable& table);       // cmd_db.cpp
+void AddConfigCommands(CommandTable& table);   // cmd_config.cpp
+void AddHtkCommands(CommandTable& table);      // cmd_htk.cpp
+void AddMemberCommands(CommandTable& table);   // cmd_member.cpp
+void AddPostCommands(CommandTable& table);     // cmd_post.cpp
+void AddPrintCommands(CommandTable& table);    // cmd_print.cpp
+void AddSwipeCommands(CommandTable& table);    // cmd_swipe.cpp
 void AddJournalCommands(CommandTable& table);  // cmd_journal.cpp
 
 // Adds every group's subcommands, in table order.

@@ -17,9 +17,9 @@ namespace quorl::membersys {
 
 namespace {
 
-const char* const kHeader[] = {"id",     "started", "finished", "operation", "backend", "order", "member",
-                               "card",   "amount",  "points",   "operator",  "state",   "error", "settlement",
-                               "settled", "note"};
+const char* const kHeader[] = {"id",     "started",    "finished", "operation", "backend",  "order",
+                               "member", "card",       "amount",   "points",    "operator", "state",
+                               "error",  "settlement", "settled",  "note"};
 
 std::vector<Cell> RowOf(const JournalEntry& e) {
   return {
@@ -94,48 +94,48 @@ int RunReconcile(Session& session, bool json) {
 
 void AddJournalCommands(CommandTable& table) {
   auto journalArgs = std::make_shared<JournalArgs>();
-  CLI::App* journal = table.Add(
-      "journal", "list the posting journal: every posting attempt and its outcome",
-      "usage: membersys [global options] journal [--since TIME] [--state STATE] [--json]\n"
-      "\n"
-      "The package writes every posting to a back end (post, post-server, post-order,\n"
-      "post-htk) to PostingJournal.db in the application directory before the request\n"
-      "leaves, and records the outcome: accepted, refused, failed-not-sent (the request\n"
-      "never reached the back end: nothing was charged), failed-uncertain (the answer\n"
-      "was lost: the member may have been charged; run 'membersys reconcile'), or\n"
-      "sending (the till stopped during the posting). Reconciled entries show their\n"
-      "settlement: charged, not-charged or uncertain, with the reason.\n"
-      "\n"
-      "  --since TIME    entries started at or after TIME (yyyy-mm-dd[ hh:nn:ss])\n"
-      "  --state STATE   only entries in STATE\n"
-      "  --json          one JSON object per entry\n"
-      "\n"
-      "Journaling is switched off with POSTINGJOURNAL=0 in section WSDLCONFIGURE of\n"
-      "QUORLZELCLIENT.LIC.\n",
-      [journalArgs](Session& s) { return RunJournal(s, *journalArgs); });
+  CLI::App* journal =
+      table.Add("journal", "list the posting journal: every posting attempt and its outcome",
+                "usage: membersys [global options] journal [--since TIME] [--state STATE] [--json]\n"
+                "\n"
+                "The package writes every posting to a back end (post, post-server, post-order,\n"
+                "post-htk) to PostingJournal.db in the application directory before the request\n"
+                "leaves, and records the outcome: accepted, refused, failed-not-sent (the request\n"
+                "never reached the back end: nothing was charged), failed-uncertain (the answer\n"
+                "was lost: the member may have been charged; run 'membersys reconcile'), or\n"
+                "sending (the till stopped during the posting). Reconciled entries show their\n"
+                "settlement: charged, not-charged or uncertain, with the reason.\n"
+                "\n"
+                "  --since TIME    entries started at or after TIME (yyyy-mm-dd[ hh:nn:ss])\n"
+                "  --state STATE   only entries in STATE\n"
+                "  --json          one JSON object per entry\n"
+                "\n"
+                "Journaling is switched off with POSTINGJOURNAL=0 in section WSDLCONFIGURE of\n"
+                "QUORLZELCLIENT.LIC.\n",
+                [journalArgs](Session& s) { return RunJournal(s, *journalArgs); });
   journal->add_option("--since", journalArgs->since, "entries started at or after this local time");
   journal->add_option("--state", journalArgs->state, "only entries in this state");
   journal->add_flag("--json", journalArgs->json, "JSON output");
   table.RunsWithoutHostDatabase(journal);
 
   auto reconcileJson = std::make_shared<bool>(false);
-  CLI::App* reconcile = table.Add(
-      "reconcile", "settle the postings whose answer was lost, by asking the back ends",
-      "usage: membersys [global options] reconcile [--json]\n"
-      "\n"
-      "Settles every failed-uncertain journal entry (and every entry left sending for\n"
-      "more than five minutes) by asking its back end what it holds, never by posting\n"
-      "again: the web service through CheckConsumeMoney, the host database by the\n"
-      "consumption stored under the order code, the platform through the card's\n"
-      "stored-consumption records of that day. Each entry becomes charged or\n"
-      "not-charged; one that cannot be settled (back end unreachable, nothing to ask\n"
-      "with) stays uncertain with the reason and is tried again next time.\n"
-      "\n"
-      "A posting settled not-charged may be posted again; one settled charged must\n"
-      "not be. Exit status 0 when every entry is settled, 1 when some stay uncertain.\n"
-      "\n"
-      "  --json   one JSON object per settled entry\n",
-      [reconcileJson](Session& s) { return RunReconcile(s, *reconcileJson); });
+  CLI::App* reconcile =
+      table.Add("reconcile", "settle the postings whose answer was lost, by asking the back ends",
+                "usage: membersys [global options] reconcile [--json]\n"
+                "\n"
+                "Settles every failed-uncertain journal entry (and every entry left sending for\n"
+                "more than five minutes) by asking its back end what it holds, never by posting\n"
+                "again: the web service through CheckConsumeMoney, the host database by the\n"
+                "consumption stored under the order code, the platform through the card's\n"
+                "stored-consumption records of that day. Each entry becomes charged or\n"
+                "not-charged; one that cannot be settled (back end unreachable, nothing to ask\n"
+                "with) stays uncertain with the reason and is tried again next time.\n"
+                "\n"
+                "A posting settled not-charged may be posted again; one settled charged must\n"
+                "not be. Exit status 0 when every entry is settled, 1 when some stay uncertain.\n"
+                "\n"
+                "  --json   one JSON object per settled entry\n",
+                [reconcileJson](Session& s) { return RunReconcile(s, *reconcileJson); });
   reconcile->add_flag("--json", *reconcileJson, "JSON output");
 }
 
