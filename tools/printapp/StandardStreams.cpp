@@ -44,8 +44,8 @@ void WriteToStream(int fd, std::string_view text) {
   while (!text.empty()) {
     // Waiting for room first keeps a pipe nobody reads from blocking us: a
     // write of at most PIPE_BUF bytes into a pipe with room does not block.
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                            std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{fd, POLLOUT, 0};
     const int ready = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
     if (ready < 0 && errno == EINTR) continue;
