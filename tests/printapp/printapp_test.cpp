@@ -1,10 +1,17 @@
 // PrintApp.exe end to end: the built program copied into a temporary
 // MemberPrint_vrisk/ folder (it finds everything beside itself), a GBK
 // Print.xml written there, the PDF checked with poppler's tools and lp
-// replaced by a script on PATH that records its arguments.
+// replaced by a script on PATH that records its arguments. The program is
+// also run with the standard outputs a host may leave it: a pipe nobody reads
+// any more, closed descriptors, a full device.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -26,6 +33,10 @@ using quorl::test::Quote;
 using quorl::test::ReadFile;
 using quorl::test::Result;
 using quorl::test::RunProgram;
+using Events = std::vector<std::string>;
+
+// What a host may have left on the program's stdout and stderr.
+enum class Streams { kCaptured, kBrokenPipe, kClosed, kFull, kStalledPipe };
 
 constexpr const char* kValueNames[] = {"MC_Time",      "MC_PriceSum",    "MC_CostType",      "MC_Cost",
                                        "MC_MemberID",  "MC_Discount",    "MC_bPost",         "MC_Address",
@@ -129,6 +140,123 @@ class PrintApp : public ::testing::Test {
     return RunProgram("/usr/bin/env", args);
   }
 
+  // Runs the program with -h as Run does, with stdout and stderr both set up
+  // as `streams`, no XDG_RUNTIME_DIR, and SIGPIPE at its default as a host
+  // that never touched it leaves it. The outputs are returned when captured.
+  Result RunWith(Streams streams) {
+    const char* path = std::getenv("PATH");
+    std::vector<std::string> words = {
+        "/usr/bin/env",
+        "-C",
+        root_.string(),
+        "-u",
+        "XDG_RUNTIME_DIR",
+        "PATH=" + (root_ / "fakebin").string() + ":" + (path ? path : "/usr/bin:/bin"),
+        (dir_ / "PrintApp.exe").string(),
+        "-h"};
+    const std::string out = (root_ / "stdout").string(), err = (root_ / "stderr").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    int pipe[2] = {-1, -1};
+    switch (streams) {
+      case Streams::kCaptured:
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        break;
+      case Streams::kBrokenPipe:
+      case Streams::kStalledPipe:
+        EXPECT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+        if (streams == Streams::kBrokenPipe) {
+          ::close(pipe[0]);
+          pipe[0] = -1;
+        } else {
+          // Full before the program starts, and nobody reads it.
+          ::fcntl(pipe[1], F_SETFL, O_NONBLOCK);
+          const std::string block(4096, 'x');
+          while (::write(pipe[1], block.data(), block.size()) > 0) {
+          }
+          ::fcntl(pipe[1], F_SETFL, 0);
+        }
+        posix_spawn_file_actions_adddup2(&actions, pipe[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, pipe[1], 2);
+        break;
+      case Streams::kClosed:
+        posix_spawn_file_actions_addclose(&actions, 1);
+        posix_spawn_file_actions_addclose(&actions, 2);
+        break;
+      case Streams::kFull:
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/full", O_WRONLY, 0);
+        break;
+    }
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &pipeSignal);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    Result r;
+    if (posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ) != 0) {
+      ADD_FAILURE() << "cannot start " << words[0];
+      pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (pipe[1] >= 0) ::close(pipe[1]);
+    int status = -1;
+    if (pid > 0 &&
+        !quorl::test::WaitUntil(pid, std::chrono::steady_clock::now() + std::chrono::seconds(20), status)) {
+      status = quorl::test::EndProcess(pid, SIGKILL, std::chrono::milliseconds(0));
+      ADD_FAILURE() << "PrintApp.exe did not end within 20 s";
+    }
+    if (pipe[0] >= 0) ::close(pipe[0]);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (streams == Streams::kCaptured) {
+      r.out = ReadFile(out);
+      r.err = ReadFile(err);
+    }
+    return r;
+  }
+
+  // The log's lines, each checked for its time stamp and returned without it.
+  Events LogEvents() const {
+    Events events;
+    for (const std::string& line : Lines(ReadFile(dir_ / "PrintApp.log"))) {
+      EXPECT_TRUE(line.size() > 20 && line[4] == '-' && line[13] == ':' && line[19] == ' ') << line;
+      events.push_back(line.substr(std::min<std::size_t>(20, line.size())));
+    }
+    return events;
+  }
+
+  // The paths of the one receipt in receipts/, PDF first.
+  std::vector<std::string> ReceiptPaths() const {
+    std::vector<std::string> paths;
+    for (const std::string& name : Receipts()) paths.push_back((dir_ / "receipts" / name).string());
+    EXPECT_EQ(paths.size(), 2u);
+    return paths;
+  }
+
+  // The log of a receipt written and handed to Till-1.
+  Events Printed(const std::vector<std::string>& receipt) const {
+    if (receipt.size() != 2) return {};
+    return {"wrote " + receipt[0] + " and " + receipt[1],
+            "handed " + receipt[0] + " to the print queue Till-1"};
+  }
+
+  // Clears what a run leaves, for the next case.
+  void Reset() {
+    fs::remove_all(dir_ / "receipts");
+    fs::remove_all(dir_ / "PrintApp.log");
+    fs::remove(dir_ / "PrintApp.log.1");
+    fs::remove(root_ / "lp.args");
+  }
+
   std::vector<std::string> Receipts() const {
     std::vector<std::string> names;
     if (fs::exists(dir_ / "receipts"))
@@ -178,7 +306,9 @@ TEST_F(PrintApp, WritesPdfAndTextReceiptFromGbkDocument) {
     EXPECT_NE(text.find(want), std::string::npos) << "text: " << want;
     EXPECT_NE(pdfText.find(want), std::string::npos) << "pdf: " << want;
   }
-  EXPECT_FALSE(fs::exists(dir_ / "PrintApp.log"));
+  const std::vector<std::string> paths = ReceiptPaths();
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_EQ(LogEvents(), Events{"wrote " + paths[0] + " and " + paths[1]});
 
   // Printed again within the same second: a second pair, the first untouched.
   const std::vector<std::string> first = Receipts();
@@ -286,21 +416,40 @@ TEST_F(PrintApp, HandsThePdfToTheConfiguredPrinterOnlyWithH) {
     int lpStatus;
     bool lpCalled;
     int exitCode;
+    std::string logged;  // after the receipt's line; PDF stands for its path
   };
+  const std::string noPrinter = "not printed: no printer named in " + (dir_ / "PrintApp.ini").string();
   const std::vector<Case> cases = {
-      {"printer and -h", "[Printer]\nName=Till-1\n", {"-h"}, 0, true, 0},
-      {"names are case-blind", "; till 1\n[printer]\r\nname = Till-1 \r\n", {"-h"}, 0, true, 0},
-      {"printer without -h", "[Printer]\nName=Till-1\n", {}, 0, false, 0},
-      {"-h without an INI file", nullptr, {"-h"}, 0, false, 0},
-      {"-h with an empty name", "[Printer]\nName=\n", {"-h"}, 0, false, 0},
-      {"lp fails", "[Printer]\nName=Till-1\n", {"-h"}, 1, true, 1},
+      {"printer and -h",
+       "[Printer]\nName=Till-1\n",
+       {"-h"},
+       0,
+       true,
+       0,
+       "handed PDF to the print queue Till-1"},
+      {"names are case-blind",
+       "; till 1\n[printer]\r\nname = Till-1 \r\n",
+       {"-h"},
+       0,
+       true,
+       0,
+       "handed PDF to the print queue Till-1"},
+      {"printer without -h", "[Printer]\nName=Till-1\n", {}, 0, false, 0, ""},
+      {"-h without an INI file", nullptr, {"-h"}, 0, false, 0, noPrinter},
+      {"-h with an empty name", "[Printer]\nName=\n", {"-h"}, 0, false, 0, noPrinter},
+      {"lp fails",
+       "[Printer]\nName=Till-1\n",
+       {"-h"},
+       1,
+       true,
+       1,
+       "cannot print PDF: lp -d Till-1 failed with status 1: lp: The printer or class does not exist."},
   };
   WriteDocument(Document({}, kTwoLines));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    Reset();
     fs::remove(dir_ / "PrintApp.ini");
-    fs::remove(dir_ / "PrintApp.log");
-    fs::remove(root_ / "lp.args");
     if (c.ini) WriteFile(dir_ / "PrintApp.ini", c.ini);
     FakeLp(c.lpStatus);
     const Result r = Run(c.args);
@@ -308,17 +457,103 @@ TEST_F(PrintApp, HandsThePdfToTheConfiguredPrinterOnlyWithH) {
     // The receipt is written whether or not printing works.
     const std::vector<std::string> paths = Lines(r.out);
     ASSERT_EQ(paths.size(), 2u) << r.out;
-    EXPECT_TRUE(fs::exists(paths[0]) && fs::exists(paths[1]));
+    EXPECT_EQ(ReceiptPaths(), paths);
     if (c.lpCalled)
       EXPECT_EQ(Lines(ReadFile(root_ / "lp.args")), (std::vector<std::string>{"-d", "Till-1", paths[0]}));
     else
       EXPECT_FALSE(fs::exists(root_ / "lp.args"));
-    const std::vector<std::string> log = Lines(ReadFile(dir_ / "PrintApp.log"));
-    ASSERT_EQ(log.size(), c.exitCode == 0 ? 0u : 1u);
-    if (!log.empty()) {
-      EXPECT_NE(log[0].find("printer or class does not exist"), std::string::npos) << log[0];
+    Events logged = {"wrote " + paths[0] + " and " + paths[1]};
+    if (!c.logged.empty()) {
+      std::string line = c.logged;
+      if (const auto at = line.find("PDF"); at != std::string::npos) line.replace(at, 3, paths[0]);
+      logged.push_back(line);
+    }
+    EXPECT_EQ(LogEvents(), logged);
+    // A failure is also said on stderr.
+    if (c.exitCode != 0) {
+      EXPECT_NE(r.err.find("PrintApp: " + logged.back() + "\n"), std::string::npos) << r.err;
     }
   }
+}
+
+// Whatever the host left on stdout and stderr, the receipt is written, handed
+// to the print queue and logged, and the program ends in time with status 0.
+TEST_F(PrintApp, PrintsWhateverTheHostLeftOnItsOutputs) {
+  struct Case {
+    const char* what;
+    Streams streams;
+  };
+  const std::vector<Case> cases = {
+      {"a pipe whose reader has gone", Streams::kBrokenPipe},
+      {"closed descriptors", Streams::kClosed},
+      {"a full device", Streams::kFull},
+      {"a full pipe nobody reads", Streams::kStalledPipe},
+      {"files", Streams::kCaptured},
+  };
+  WriteDocument(Document({}, kTwoLines));
+  WriteFile(dir_ / "PrintApp.ini", "[Printer]\nName=Till-1\n");
+  FakeLp(0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    const Result r = RunWith(c.streams);
+    EXPECT_EQ(r.exitCode, 0);
+    const std::vector<std::string> receipt = ReceiptPaths();
+    ASSERT_EQ(receipt.size(), 2u);
+    EXPECT_EQ(Lines(ReadFile(root_ / "lp.args")), (std::vector<std::string>{"-d", "Till-1", receipt[0]}));
+    EXPECT_EQ(LogEvents(), Printed(receipt));
+    // Nothing of the program's output went into a file it opened itself.
+    EXPECT_EQ(ReadFile(receipt[1]).find(receipt[0]), std::string::npos);
+    if (c.streams == Streams::kCaptured) {
+      EXPECT_EQ(Lines(r.out), receipt);
+      EXPECT_EQ(r.err.find("XDG_RUNTIME_DIR"), std::string::npos) << r.err;
+    }
+  }
+}
+
+// A log that cannot be written is reported once on stderr; printing goes on.
+TEST_F(PrintApp, PrintsWhenItsLogCannotBeWritten) {
+  struct Case {
+    const char* what;
+    void (*make)(const fs::path& log);
+  };
+  const std::vector<Case> cases = {
+      {"a folder", [](const fs::path& log) { fs::create_directory(log); }},
+      {"a FIFO nobody reads", [](const fs::path& log) { ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0); }},
+      {"a full device", [](const fs::path& log) { fs::create_symlink("/dev/full", log); }},
+  };
+  WriteDocument(Document({}, kTwoLines));
+  WriteFile(dir_ / "PrintApp.ini", "[Printer]\nName=Till-1\n");
+  FakeLp(0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    c.make(dir_ / "PrintApp.log");
+    const Result r = RunWith(Streams::kCaptured);
+    EXPECT_EQ(r.exitCode, 0);
+    const std::vector<std::string> receipt = ReceiptPaths();
+    ASSERT_EQ(receipt.size(), 2u);
+    EXPECT_EQ(Lines(r.out), receipt);
+    EXPECT_EQ(Lines(ReadFile(root_ / "lp.args")), (std::vector<std::string>{"-d", "Till-1", receipt[0]}));
+    const std::string said = "PrintApp: cannot write " + (dir_ / "PrintApp.log").string() + "\n";
+    EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(said), r.err.rfind(said)) << "said more than once: " << r.err;
+  }
+}
+
+// Past 1 MiB the log moves to PrintApp.log.1 (replacing an older one) once,
+// and the next lines start a new log.
+TEST_F(PrintApp, RotatesALogPastOneMiBOnce) {
+  const std::string full(1024 * 1024 + 1, 'x');
+  WriteFile(dir_ / "PrintApp.log.1", "older\n");
+  WriteFile(dir_ / "PrintApp.log", full);
+  WriteDocument(Document({}, kTwoLines));
+  ASSERT_EQ(Run({}).exitCode, 0);
+  ASSERT_EQ(Run({}).exitCode, 0);
+  EXPECT_EQ(ReadFile(dir_ / "PrintApp.log.1"), full);
+  const Events events = LogEvents();
+  ASSERT_EQ(events.size(), 2u);
+  for (const std::string& e : events) EXPECT_EQ(e.rfind("wrote ", 0), 0u) << e;
 }
 
 TEST_F(PrintApp, CommandLine) {

@@ -149,18 +149,21 @@ std::string LocalTimeText(std::time_t when, const char* format) {
   return std::string(text, n);
 }
 
-void AppendLogLine(const std::string& logPath, const std::string& message) {
+bool AppendLogLine(const std::string& logPath, const std::string& message) {
   struct stat st {};
-  if (::stat(logPath.c_str(), &st) == 0 && st.st_size > kMaxLogBytes)
+  if (::stat(logPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kMaxLogBytes)
     ::rename(logPath.c_str(), (logPath + ".1").c_str());
   std::string line = LocalTimeText(std::time(nullptr), "%Y-%m-%d %H:%M:%S") + " ";
   for (char c : message) line += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
   line += '\n';
-  const int fd = ::open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
-  if (fd < 0) return;
+  // Non-blocking: a FIFO left under the log's name must not hold up printing
+  // (opening it without a reader fails at once instead of waiting for one).
+  const int fd =
+      ::open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+  if (fd < 0) return false;
   // One write on an O_APPEND file: lines from two runs never interleave.
-  WriteAll(fd, line);
-  ::close(fd);
+  const bool written = WriteAll(fd, line);
+  return ::close(fd) == 0 && written;
 }
 
 }  // namespace quorl::printapp

@@ -9,8 +9,10 @@
 // std::runtime_error with a one-line message; no temporary file is left.
 //
 // AppendLogLine appends "YYYY-MM-DD hh:mm:ss message" as one line (control
-// characters in the message become blanks). A log past 1 MiB is first moved
-// to <log>.1, so it cannot grow without end. Failing to log is not reported.
+// characters in the message become blanks). A log (a regular file) past
+// 1 MiB is first moved to <log>.1, replacing an older one, so the two cannot
+// grow without end. Returns false when the line could not be written (the
+// log a folder, a FIFO, a full disk, ...); it never raises or blocks.
 #pragma once
 
 #include <ctime>
@@ -34,6 +36,6 @@ SavedReceipt SaveReceipt(const std::string& folder, const std::string& stem, con
 // Local time as strftime formats it.
 std::string LocalTimeText(std::time_t when, const char* format);
 
-void AppendLogLine(const std::string& logPath, const std::string& message);
+bool AppendLogLine(const std::string& logPath, const std::string& message);
 
 }  // namespace quorl::printapp
