@@ -16,8 +16,8 @@
 #include <cstring>
 #include <limits>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string_view>
 
 #include "host/Database.h"
@@ -379,20 +379,27 @@ class PostgresConnection : public quorl::DatabaseConnection {
     // encoding last of all because everything here reads and writes UTF-8.
     std::string options = kSessionTimeouts;
     if (const std::string own = LocationOptions(conninfo); !own.empty()) options += " " + own;
-    const char* keys[] = {"connect_timeout", "keepalives",  "keepalives_idle", "keepalives_interval",
-                          "keepalives_count", "application_name", "dbname", "options",
-                          "client_encoding", nullptr};
-    const char* values[] = {kConnectTimeoutSeconds, "1", kKeepalivesIdle, kKeepalivesInterval,
-                            kKeepalivesCount, "quorl-host", conninfo.c_str(), options.c_str(),
-                            "UTF8", nullptr};
+    const char* keys[] = {
+        "connect_timeout",  "keepalives", "keepalives_idle", "keepalives_interval", "keepalives_count",
+        "application_name", "dbname",     "options",         "client_encoding",     nullptr};
+    const char* values[] = {kConnectTimeoutSeconds,
+                            "1",
+                            kKeepalivesIdle,
+                            kKeepalivesInterval,
+                            kKeepalivesCount,
+                            "quorl-host",
+                            conninfo.c_str(),
+                            options.c_str(),
+                            "UTF8",
+                            nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) {
       const std::string msg = conn_ != nullptr ? Trimmed(PQerrorMessage(conn_)) : "out of memory";
       PQfinish(conn_);
       conn_ = nullptr;
-      throw EDatabaseError(quorl::ScrubSecrets(
-          location, "Cannot open host database '" + quorl::RedactLocation(location) +
-                        "': " + quorl::ScrubSecrets(location, quorl::Utf8ToGbk(msg))));
+      throw EDatabaseError(
+          quorl::ScrubSecrets(location, "Cannot open host database '" + quorl::RedactLocation(location) +
+                                            "': " + quorl::ScrubSecrets(location, quorl::Utf8ToGbk(msg))));
     }
     // "relation already exists, skipping" and the like are no news to a till.
     PQsetNoticeProcessor(conn_, NoNotices, nullptr);
@@ -610,9 +617,11 @@ std::vector<SecretSpan> FindSecrets(const std::string& s) {
     if (firstAt < slash && lastAt != std::string::npos && lastAt >= start) {
       const size_t colon = s.find(':', start);
       if (colon < lastAt) {
-        out.push_back({colon + 1, lastAt, PercentDecoded(std::string_view(s).substr(colon + 1, lastAt - colon - 1))});
+        out.push_back(
+            {colon + 1, lastAt, PercentDecoded(std::string_view(s).substr(colon + 1, lastAt - colon - 1))});
         if (firstAt > colon && firstAt < lastAt)
-          out.push_back({colon + 1, firstAt, PercentDecoded(std::string_view(s).substr(colon + 1, firstAt - colon - 1))});
+          out.push_back({colon + 1, firstAt,
+                         PercentDecoded(std::string_view(s).substr(colon + 1, firstAt - colon - 1))});
       }
     }
     // ?...&password=...&...
@@ -629,7 +638,9 @@ std::vector<SecretSpan> FindSecrets(const std::string& s) {
   // key = value pairs; a value is quoted ('...') or runs to a blank, and a
   // backslash takes the next character as it is in both.
   size_t i = 0;
-  const auto blank = [&](size_t k) { return k < s.size() && std::isspace(static_cast<unsigned char>(s[k])) != 0; };
+  const auto blank = [&](size_t k) {
+    return k < s.size() && std::isspace(static_cast<unsigned char>(s[k])) != 0;
+  };
   while (i < s.size()) {
     while (blank(i)) ++i;
     const size_t keyBegin = i;
@@ -683,7 +694,8 @@ bool IsPostgresLocation(const std::string& location) {
     if (j == i) continue;
     size_t k = j;
     while (k < s.size() && std::isspace(static_cast<unsigned char>(s[k])) != 0) ++k;
-    if (k < s.size() && s[k] == '=' && keywords.count(quorl::ToLowerAscii(s.substr(i, j - i))) != 0) return true;
+    if (k < s.size() && s[k] == '=' && keywords.count(quorl::ToLowerAscii(s.substr(i, j - i))) != 0)
+      return true;
   }
   return false;
 }

@@ -165,7 +165,8 @@ class PgCluster {
       return;
     try {
       OpenPostgresDatabase(AdminLocation())
-          ->ExecuteScript(std::string("CREATE ROLE ") + kPasswordUser + " LOGIN PASSWORD '" + kPassword + "'");
+          ->ExecuteScript(std::string("CREATE ROLE ") + kPasswordUser + " LOGIN PASSWORD '" + kPassword +
+                          "'");
     } catch (const std::exception& e) {
       error_ = std::string("cannot create the password account: ") + e.what();
     }

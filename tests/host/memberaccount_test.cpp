@@ -428,15 +428,15 @@ TEST(MemberAccountOrderHandle, AnswersOneOnlyForTheOrdersOwnConsumption) {
   HostDb db;
   TCAMemberAccount account;
   // The code taken by a packet with another amount: refused, still pending.
-  ASSERT_EQ(account.ComsumeInfoPost(Packet({{"WEB20240101000001", "8800000001", "", "1", ""}}), "1",
-                                    db.Context()),
-            1);
+  ASSERT_EQ(
+      account.ComsumeInfoPost(Packet({{"WEB20240101000001", "8800000001", "", "1", ""}}), "1", db.Context()),
+      1);
   EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240101000001", "1001"), 0);
   EXPECT_EQ(db.Scalar("SELECT STATE FROM QUORL_PENDING_ORDER WHERE ORDER_CODE = 'WEB20240101000001'"), "P");
   EXPECT_EQ(Balance(db, "8800000001"), "49900");
   // Marked done without a consumption: not paid.
-  quorl::ExecuteSqlScript(db.path,
-                          "UPDATE QUORL_PENDING_ORDER SET STATE = 'D' WHERE ORDER_CODE = 'WEB20240102000003'");
+  quorl::ExecuteSqlScript(
+      db.path, "UPDATE QUORL_PENDING_ORDER SET STATE = 'D' WHERE ORDER_CODE = 'WEB20240102000003'");
   EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240102000003", "1001"), 0);
   EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), std::string(41, 'W'), "1001"), 0);
   EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240102000003", "operator13chr"), 0);

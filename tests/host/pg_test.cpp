@@ -403,8 +403,9 @@ TEST(PostgresServer, MessagesNeverShowAPassword) {
     EXPECT_EQ(quorl::ProbePostgresDatabase(c.location, "QUORL_MEMBER", &probe),
               quorl::ServerState::kUnreachable);
     const TempFolder dir;
-    const quorl::test::Result r = quorl::test::RunProgram(
-        quorl::test::BinaryDir() + "/bin/membersys", {"--db", c.location, "--app-dir", dir.File(""), "init-db"});
+    const quorl::test::Result r =
+        quorl::test::RunProgram(quorl::test::BinaryDir() + "/bin/membersys",
+                                {"--db", c.location, "--app-dir", dir.File(""), "init-db"});
     EXPECT_NE(r.exitCode, 0);
     size_t files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.File("")))
@@ -470,7 +471,8 @@ TEST(PostgresServer, ALostCommitIsTheOnlyUnknownOutcome) {
 
   auto db = quorl::OpenDatabase(location);
   db->Begin();
-  db->Execute("INSERT INTO QUORL_USERS (UserCode, CNAME) VALUES (?, ?)", {std::string("9"), std::string("x")});
+  db->Execute("INSERT INTO QUORL_USERS (UserCode, CNAME) VALUES (?, ?)",
+              {std::string("9"), std::string("x")});
   terminate(*db);
   EXPECT_THROW(db->Commit(), quorl::EDatabaseOutcomeUnknown);
 
