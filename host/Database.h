@@ -129,8 +129,8 @@ bool IsPostgresLocation(const std::string& location);
 // The PostgreSQL opener: connects (10 s time-out unless the location sets
 // connect_timeout; TCP keepalives unless it sets keepalives*), text in UTF-8,
 // and gives the session a lock time-out and a statement time-out of 10 s
-// unless the location (options='-c lock_timeout=...') or the server sets a
-// limit of its own. Error messages never repeat a password the location holds.
+// unless the location sets its own (options='-c lock_timeout=...'). Error
+// messages never repeat a password the location holds.
 std::unique_ptr<DatabaseConnection> OpenPostgresDatabase(const std::string& location);
 
 // The location with any password replaced by "***", for messages: the
