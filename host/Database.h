@@ -25,8 +25,10 @@ class EDatabaseConflict : public EDatabaseError {
   using EDatabaseError::EDatabaseError;
 };
 
-// The connection was lost while COMMIT was in flight: the transaction may or
-// may not have been committed.
+// The connection was lost while COMMIT was in flight (the server went away,
+// the session was ended, an I/O error on the file): the transaction may or
+// may not have been kept. Every other EDatabaseError from a transaction
+// means it was not.
 class EDatabaseOutcomeUnknown : public EDatabaseError {
   using EDatabaseError::EDatabaseError;
 };
@@ -116,17 +118,31 @@ void SetDatabaseOpener(DatabaseOpener opener);
 // The SQLite opener itself, for callers that want it whatever is installed.
 std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& location);
 
-// True for a PostgreSQL connection string: a postgresql:// (or postgres://)
-// URI, or key=value pairs naming dbname= or host=. Anything else is a path.
+// True for a PostgreSQL connection string: a postgresql:// (or
+// postgres://) URI, or text in which a connection keyword that the PostgreSQL
+// client library knows (host, hostaddr, port, dbname, user, password,
+// service, options, sslmode...) starts a word and is followed by '='.
+// Anything else (a plain path, a file: URI) is an SQLite file path, so a
+// connection string is never taken for a file name.
 bool IsPostgresLocation(const std::string& location);
 
 // The PostgreSQL opener: connects (10 s time-out unless the location sets
-// connect_timeout), text in UTF-8. Error messages never repeat a password
-// the location holds.
+// connect_timeout; TCP keepalives unless it sets keepalives*), text in UTF-8,
+// and gives the session a lock time-out and a statement time-out of 10 s
+// unless the location sets its own (options='-c lock_timeout=...'). Error
+// messages never repeat a password the location holds.
 std::unique_ptr<DatabaseConnection> OpenPostgresDatabase(const std::string& location);
 
-// The location with any password replaced by "***", for messages.
+// The location with any password replaced by "***", for messages: the
+// password of a URI's user part and of its ?password= parameter, the value
+// of password= in key=value form (quoted or not). Other locations unchanged.
 std::string RedactLocation(const std::string& location);
+
+// `text` (a message) with every password the location holds, as written and
+// as the client library reads it (percent-decoded, unquoted), and the
+// location itself replaced; when a password is too short to be told from
+// other text, a message that holds it is replaced whole.
+std::string ScrubSecrets(const std::string& location, const std::string& text);
 
 // Whether the server at location answers and has the table (in the
 // connection's search path). kUnreachable sets *error to the reason.

@@ -1,7 +1,6 @@
 #include "host/MemberAccount.h"
 
 #include <charconv>
-#include <cmath>
 #include <memory>
 #include <optional>
 #include <set>
@@ -21,9 +20,16 @@ using quorl::DbValue;
 // Card and member states that may pay (see host/schema.sql).
 constexpr const char* kCardNormal = "2";
 constexpr const char* kMemberValid = "1";
-// Larger amounts are taken as a malformed packet, not as a purchase.
-constexpr double kMaxAmount = 1e10;
-constexpr double kMaxPoints = 1e12;
+// Larger amounts (in cents) and points are taken as a malformed packet, not
+// as a purchase: 10,000,000,000.00 yuan, 10^12 points.
+constexpr int64_t kMaxAmountCents = 1'000'000'000'000;
+constexpr int64_t kMaxPoints = 1'000'000'000'000;
+// Column sizes of host/schema.sql, in characters: PostgreSQL counts a
+// VARCHAR's size in characters and refuses longer text, SQLite keeps
+// anything, so the service checks them itself and both engines answer alike.
+constexpr size_t kOrderCodeChars = 40;
+constexpr size_t kCardNoChars = 32;
+constexpr size_t kOperatorChars = 12;
 
 // The member-account columns, one row per member card.
 constexpr const char* kMemberSelect =
@@ -65,21 +71,83 @@ bool ParseWhole(const std::string& text, int64_t& out) {
   return ec == std::errc() && p == e && !text.empty();
 }
 
-// A number read from a field in its text form (a float field gives "12.5",
-// a text field whatever was written). Empty or null gives nullopt.
-std::optional<double> FieldNumber(TField* f, bool& bad) {
-  if (f == nullptr || f->IsNull()) return std::nullopt;
-  const std::string text = quorl::Trim(f->AsString());
-  if (text.empty()) return std::nullopt;
-  double v = 0;
-  if (!quorl::TryStrToFloat(text, v) || !std::isfinite(v)) bad = true;
-  return v;
+// Characters of UTF-8 text, as PostgreSQL counts a VARCHAR's size.
+size_t Utf8Chars(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// Text the database can store as it is: within `chars` characters and
+// without NUL, which PostgreSQL refuses in text and SQLite would keep.
+bool Storable(const std::string& utf8, size_t chars) {
+  return Utf8Chars(utf8) <= chars && utf8.find('\0') == std::string::npos;
+}
+
+// Reads a decimal number exactly ("12", "12.50", "1.000", "1E-5", "-3")
+// and returns it times 10^scale, or nullopt when that is not a whole number
+// (a fraction of a cent at scale 2) or lies beyond `limit` either way.
+// Never goes through a double: 1.005 must not become 1.00 or 1.01 by
+// binary accident.
+std::optional<int64_t> ParseScaled(const std::string& text, int scale, int64_t limit) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::string digits;
+  int exponent = 0;  // value = digits * 10^exponent
+  bool any = false, point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      any = true;
+      if (!digits.empty() || c != '0') digits += c;
+      if (point) --exponent;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!any) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    int e = 0;
+    const char* b = text.data() + i + 1;
+    if (b < text.data() + text.size() && *b == '+') ++b;
+    const auto [p, ec] = std::from_chars(b, text.data() + text.size(), e);
+    if (ec != std::errc() || p != text.data() + text.size() || e < -1000 || e > 1000) return std::nullopt;
+    exponent += e;
+    i = text.size();
+  }
+  if (i != text.size()) return std::nullopt;
+  exponent += scale;
+  // Digits below the unit must all be zeros.
+  while (exponent < 0) {
+    if (digits.empty()) break;
+    if (digits.back() != '0') return std::nullopt;
+    digits.pop_back();
+    ++exponent;
+  }
+  if (digits.empty()) return int64_t{0};
+  if (digits.size() + static_cast<size_t>(exponent) > 18) return std::nullopt;
+  int64_t v = 0;
+  for (char c : digits) v = v * 10 + (c - '0');
+  for (int k = 0; k < exponent; ++k) v *= 10;
+  if (v > limit) return std::nullopt;
+  return negative ? -v : v;
+}
+
+// A field's text (a float field gives its shortest decimal form, "1.005";
+// a text field whatever was written), trimmed; empty for null.
+std::string FieldText(TField* f) {
+  if (f == nullptr || f->IsNull()) return std::string();
+  return quorl::Trim(f->AsString());
 }
 
 // Reads the consumption packet. Returns false when it is malformed: no
 // packet, a missing ORDER_CODE or AMOUNT field, no member field, a row
-// without order code, member or valid amount, or one order code twice (two
-// rows of one order would be charged once and the second lost).
+// without order code, member or valid amount, a text longer than its column,
+// or one order code twice (two rows of one order would be charged once and
+// the second lost).
 bool ReadConsumptions(const Variant& data, std::vector<Consumption>& out) {
   if (data.Type() != VarType::Packet) return false;
   TClientDataSet ds;
@@ -99,39 +167,35 @@ bool ReadConsumptions(const Variant& data, std::vector<Consumption>& out) {
   std::set<std::string> seen;
   for (ds.First(); !ds.Eof(); ds.Next()) {
     Consumption c;
-    c.orderCode = quorl::GbkToUtf8(quorl::Trim(order->AsString()));
-    if (c.orderCode.empty() || !seen.insert(c.orderCode).second) return false;
-    if (card != nullptr) c.cardNo = quorl::GbkToUtf8(quorl::Trim(card->AsString()));
-    if (member != nullptr && !member->IsNull()) {
-      const std::string id = quorl::Trim(member->AsString());
-      if (!id.empty()) {
-        int64_t v = 0;
-        if (!ParseWhole(id, v)) return false;
-        c.memberId = v;
-      }
+    c.orderCode = quorl::GbkToUtf8(FieldText(order));
+    if (c.orderCode.empty() || !Storable(c.orderCode, kOrderCodeChars) || !seen.insert(c.orderCode).second)
+      return false;
+    c.cardNo = quorl::GbkToUtf8(FieldText(card));
+    if (!Storable(c.cardNo, kCardNoChars)) return false;
+    if (const std::string id = FieldText(member); !id.empty()) {
+      int64_t v = 0;
+      if (!ParseWhole(id, v)) return false;
+      c.memberId = v;
     }
     if (c.cardNo.empty() && !c.memberId) return false;
 
-    bool bad = false;
-    const std::optional<double> a = FieldNumber(amount, bad);
-    if (bad || !a || *a < 0 || *a > kMaxAmount) return false;
-    c.amountCents = std::llround(*a * 100.0);
-    const std::optional<double> p = FieldNumber(points, bad);
-    if (bad) return false;
-    if (p) {
-      if (std::fabs(*p) > kMaxPoints || std::trunc(*p) != *p) return false;
-      c.points = static_cast<int64_t>(*p);
+    const std::string amountText = FieldText(amount);
+    const std::optional<int64_t> cents = ParseScaled(amountText, 2, kMaxAmountCents);
+    if (!cents || amountText[0] == '-') return false;
+    c.amountCents = *cents;
+    if (const std::string p = FieldText(points); !p.empty()) {
+      const std::optional<int64_t> whole = ParseScaled(p, 0, kMaxPoints);
+      if (!whole) return false;
+      c.points = *whole;
     }
     out.push_back(std::move(c));
   }
   return true;
 }
 
+// Posted: charged now. AlreadyPosted: the very same consumption was stored
+// before. Refused: nothing to charge, or another consumption holds the code.
 enum class Outcome { Posted, AlreadyPosted, Refused };
-
-bool OrderStored(quorl::DatabaseConnection& db, const std::string& orderCode) {
-  return !db.Query("SELECT 1 FROM QUORL_CONSUMPTION WHERE ORDER_CODE = ?", {orderCode}).rows.empty();
-}
 
 std::string TextOf(const DbValue& v) {
   if (std::holds_alternative<std::string>(v)) return std::get<std::string>(v);
@@ -145,16 +209,32 @@ int64_t IntOf(const DbValue& v) {
   return 0;
 }
 
+constexpr const char* kStoredQuery =
+    "SELECT MEMBER_CARD_NO, MEMBER_ID, AMOUNT_CENTS, POINTS, OPERATOR_CODE, POSTED_AT "
+    "FROM QUORL_CONSUMPTION WHERE ORDER_CODE = ?";
+
+// What is stored under the order code: nothing, the same consumption as `c`
+// (the card or member it names, the amount, the points), or another one.
+std::optional<Outcome> StoredAs(quorl::DatabaseConnection& db, const Consumption& c) {
+  const quorl::QueryResult r = db.Query(kStoredQuery, {c.orderCode});
+  if (r.rows.empty()) return std::nullopt;
+  const auto& row = r.rows[0];
+  const bool same = (c.cardNo.empty() || TextOf(row[0]) == c.cardNo) &&
+                    (!c.memberId || IntOf(row[1]) == *c.memberId) && IntOf(row[2]) == c.amountCents &&
+                    IntOf(row[3]) == c.points;
+  return same ? Outcome::AlreadyPosted : Outcome::Refused;
+}
+
 // Charges one consumption inside the caller's transaction. Other tills may
 // post at the same moment (on PostgreSQL they are not serialized), so nothing
 // read here is trusted at write time: the order code is claimed by inserting
 // its row (the key makes a second till wait for the first and then find it),
 // and the charge is a conditional update that the database re-checks against
-// the card as it is when the update runs. A refusal after the claim leaves the
-// caller to roll the claim back with everything else.
+// the card and its member as they are when the update runs. A refusal after
+// the claim leaves the caller to roll the claim back with everything else.
 Outcome PostOne(quorl::DatabaseConnection& db, const Consumption& c, const std::string& operatorCode,
                 const char* source) {
-  if (OrderStored(db, c.orderCode)) return Outcome::AlreadyPosted;
+  if (const std::optional<Outcome> stored = StoredAs(db, c)) return *stored;
 
   static const std::string kCardQuery =
       "SELECT c.MEMBER_CARD_NO, c.MEMBER_ID, c.CARD_STATUS, m.STATUS "
@@ -181,13 +261,20 @@ Outcome PostOne(quorl::DatabaseConnection& db, const Consumption& c, const std::
       "INSERT INTO QUORL_CONSUMPTION (ORDER_CODE, MEMBER_CARD_NO, MEMBER_ID, AMOUNT_CENTS, POINTS, "
       "OPERATOR_CODE, SOURCE) VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (ORDER_CODE) DO NOTHING",
       {c.orderCode, cardNo, memberId, c.amountCents, c.points, operatorCode, std::string(source)});
-  if (claimed == 0) return Outcome::AlreadyPosted;  // another till posted it meanwhile
+  if (claimed == 0) {
+    // Another till stored this code meanwhile: the same order, or a clash.
+    const std::optional<Outcome> stored = StoredAs(db, c);
+    return stored ? *stored : Outcome::Refused;
+  }
 
   const int64_t charged = db.Execute(
       "UPDATE QUORL_MEMBER_CARD SET BALANCE_CENTS = BALANCE_CENTS - ?, POINTS = POINTS + ?, "
       "CONSUME_CENTS = CONSUME_CENTS + ? "
-      "WHERE MEMBER_CARD_NO = ? AND CARD_STATUS = ? AND BALANCE_CENTS >= ? AND POINTS + ? >= 0",
-      {c.amountCents, c.points, c.amountCents, cardNo, std::string(kCardNormal), c.amountCents, c.points});
+      "WHERE MEMBER_CARD_NO = ? AND CARD_STATUS = ? AND BALANCE_CENTS >= ? AND POINTS + ? >= 0 "
+      "AND EXISTS (SELECT 1 FROM QUORL_MEMBER m WHERE m.MEMBER_ID = QUORL_MEMBER_CARD.MEMBER_ID "
+      "AND m.STATUS = ?)",
+      {c.amountCents, c.points, c.amountCents, cardNo, std::string(kCardNormal), c.amountCents, c.points,
+       std::string(kMemberValid)});
   return charged == 1 ? Outcome::Posted : Outcome::Refused;
 }
 
@@ -252,10 +339,11 @@ int TCAMemberAccount::ComsumeInfoPost(const Variant& data, const std::string& te
   if (!ReadConsumptions(data, consumptions)) return 0;
 
   const std::string operatorCode = quorl::GbkToUtf8(text);
+  if (!Storable(operatorCode, kOperatorChars)) return 0;
   return WithRetry([&] {
     quorl::Transaction tx(*db);
     for (const Consumption& c : consumptions)
-      if (PostOne(*db, c, operatorCode, "POST") == Outcome::Refused) return 0;
+      if (PostOne(*db, c, operatorCode, "POST") == Outcome::Refused) return 0;  // rolls back every row
     tx.Commit();
     return 1;
   });
@@ -265,7 +353,9 @@ int TCAMemberAccount::ComsumeInfoPost_OrderHandle(const std::string& context, co
                                                   const std::string& orderArg2) {
   std::unique_ptr<quorl::DatabaseConnection> db = OpenFromContext(context);
   const std::string orderCode = quorl::GbkToUtf8(quorl::Trim(orderArg1));
-  if (orderCode.empty()) return 0;
+  const std::string operatorCode = quorl::GbkToUtf8(orderArg2);
+  if (orderCode.empty() || !Storable(orderCode, kOrderCodeChars) || !Storable(operatorCode, kOperatorChars))
+    return 0;
 
   return WithRetry([&] {
     quorl::Transaction tx(*db);
@@ -274,43 +364,38 @@ int TCAMemberAccount::ComsumeInfoPost_OrderHandle(const std::string& context, co
         {orderCode});
     if (pending.rows.empty()) {
       // Posted some other way already: counts as posted, as a repeated post does.
-      return OrderStored(*db, orderCode) ? 1 : 0;
+      return db->Query(kStoredQuery, {orderCode}).rows.empty() ? 0 : 1;
     }
     const auto& row = pending.rows[0];
-    if (TextOf(row[3]) != "P") return 1;  // done before
-
     Consumption c;
     c.orderCode = orderCode;
     c.cardNo = TextOf(row[0]);
     c.amountCents = IntOf(row[1]);
     c.points = IntOf(row[2]);
-    if (PostOne(*db, c, quorl::GbkToUtf8(orderArg2), "ORDER") == Outcome::Refused) return 0;
+    if (TextOf(row[3]) != "P") {
+      // Done before: true only while the stored consumption is this order's.
+      return StoredAs(*db, c) == Outcome::AlreadyPosted ? 1 : 0;
+    }
+    if (PostOne(*db, c, operatorCode, "ORDER") == Outcome::Refused) return 0;
     db->Execute("UPDATE QUORL_PENDING_ORDER SET STATE = 'D' WHERE ORDER_CODE = ?", {orderCode});
     tx.Commit();
     return 1;
   });
 }
 
-namespace quorl {
-
-StoredConsumption FindStoredConsumption(const std::string& gbkContext, const std::string& gbkOrderCode) {
-  std::unique_ptr<DatabaseConnection> db = OpenFromContext(gbkContext);
-  const QueryResult r = db->Query(
-      "SELECT MEMBER_CARD_NO, MEMBER_ID, AMOUNT_CENTS, POINTS, OPERATOR_CODE, POSTED_AT FROM "
-      "QUORL_CONSUMPTION "
-      "WHERE ORDER_CODE = ?",
-      {GbkToUtf8(gbkOrderCode)});
+quorl::StoredConsumption quorl::FindStoredConsumption(const std::string& gbkContext,
+                                                      const std::string& gbkOrderCode) {
+  std::unique_ptr<quorl::DatabaseConnection> db = OpenFromContext(gbkContext);
+  const quorl::QueryResult r = db->Query(kStoredQuery, {quorl::GbkToUtf8(quorl::Trim(gbkOrderCode))});
   StoredConsumption out;
   if (r.rows.empty()) return out;
   const auto& row = r.rows[0];
   out.found = true;
-  out.cardNo = Utf8ToGbk(TextOf(row[0]));
+  out.cardNo = quorl::Utf8ToGbk(TextOf(row[0]));
   out.memberId = IntOf(row[1]);
   out.amountCents = IntOf(row[2]);
   out.points = IntOf(row[3]);
-  out.operatorCode = Utf8ToGbk(TextOf(row[4]));
-  out.postedAt = Utf8ToGbk(TextOf(row[5]));
+  out.operatorCode = quorl::Utf8ToGbk(TextOf(row[4]));
+  out.postedAt = quorl::Utf8ToGbk(TextOf(row[5]));
   return out;
 }
-
-}  // namespace quorl

@@ -1,6 +1,12 @@
 // The host's member-account service: member look-up and consumption posting
 // against the member tables of the host database (doc/host-database.md).
 // Created for each call and freed after it; holds no state between calls.
+//
+// Failures: every EDatabaseError the service raises means nothing of the call
+// was charged (the transaction was rolled back or never began), except
+// quorl::EDatabaseOutcomeUnknown, raised when the connection was lost while
+// the commit was in flight: the posting may or may not have been charged, and
+// FindStoredConsumption tells which once the database answers again.
 #pragma once
 
 #include <cstdint>
@@ -25,21 +31,27 @@ class TCAMemberAccount {
 
   // Posts the consumptions of `data` (a dataset packet, one row per
   // consumption: ORDER_CODE, MEMBER_ID or MEMBER_CARD_NO, AMOUNT, POINTS) for
-  // the operator `text`, all rows in one transaction. An order code already
-  // stored is not charged again and counts as posted. Returns 1 when posted,
-  // 0 when refused (unknown member, balance too low, malformed packet); a
+  // the operator `text`, all rows in one transaction. One order code is one
+  // consumption: a code already stored counts as posted, without a second
+  // charge, only when the stored consumption is the same (the card or member
+  // the row names, the amount, the points); otherwise the packet is refused.
+  // Returns 1 when posted, 0 when refused (unknown member, balance too low,
+  // another consumption under a row's code, malformed packet: texts longer
+  // than their columns, amounts finer than a cent; doc/host-database.md); a
   // refusal charges nothing for any row. Raises EDatabaseError on database
-  // failure (also nothing charged).
+  // failure (see above).
   int ComsumeInfoPost(const Variant& data, const std::string& text, const std::string& context);
 
   // Posts the pending order `orderArg1` (order code) of the pending-order
   // table for the operator `orderArg2`, as ComsumeInfoPost does (once only).
-  // 1 when posted or already posted, 0 when refused or no such order.
+  // 1 when posted, or when done before and the consumption stored under its
+  // code is this order's; 0 when refused or no such order.
   int ComsumeInfoPost_OrderHandle(const std::string& context, const std::string& orderArg1,
                                   const std::string& orderArg2);
 };
 
 namespace quorl {
+
 // What the host database holds under one order code. Texts are GBK.
 struct StoredConsumption {
   bool found = false;
@@ -50,7 +62,9 @@ struct StoredConsumption {
   std::string operatorCode;
   std::string postedAt;
 };
+
 // Reads the consumption stored under `gbkOrderCode` in the database the
 // context names. Raises EDatabaseError when the database cannot be read.
 StoredConsumption FindStoredConsumption(const std::string& gbkContext, const std::string& gbkOrderCode);
+
 }  // namespace quorl

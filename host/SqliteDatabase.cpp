@@ -198,7 +198,16 @@ class SqliteConnection : public quorl::DatabaseConnection {
   // IMMEDIATE takes the write lock up front: a posting reads balances and
   // then writes them, and must not find another till's write in between.
   void Begin() override { ExecuteScript("BEGIN IMMEDIATE"); }
-  void Commit() override { ExecuteScript("COMMIT"); }
+  void Commit() override {
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
+    const std::string msg = quorl::Utf8ToGbk(sqlite3_errmsg(db_));
+    // An I/O error while the commit was written leaves the file's state
+    // unknown to us; anything else (busy, full) left the transaction open or
+    // undone, and the caller rolls it back.
+    if ((sqlite3_extended_errcode(db_) & 0xff) == SQLITE_IOERR)
+      throw quorl::EDatabaseOutcomeUnknown("The commit failed with an I/O error: " + msg);
+    throw EDatabaseError(msg);
+  }
   void Rollback() override {
     if (!sqlite3_get_autocommit(db_)) ExecuteScript("ROLLBACK");
   }

@@ -7,6 +7,8 @@
 //
 // Start one per program (Shared()) and give each test its own schema
 // (NewDatabase()): starting a server takes about a second, a schema nothing.
+// Every account logs in without a password except kPasswordUser, which
+// must give kPassword, so that tests can be refused a login.
 #pragma once
 
 #include <fcntl.h>
@@ -52,6 +54,9 @@ class PgCluster {
     static PgCluster cluster;
     return cluster;
   }
+
+  static constexpr const char* kPasswordUser = "quorl_pw";
+  static constexpr const char* kPassword = "rightS3cret";
 
   bool ok() const { return error_.empty(); }
   // Why the cluster could not start, with the tail of the server's logs.
@@ -143,12 +148,28 @@ class PgCluster {
     if (!Run(bin + "/initdb -D " + dir_ + "/data -A trust -U postgres -E UTF8 --locale=C --no-sync",
              dir_ + "/initdb.log", "initdb"))
       return;
+    {
+      // The first matching line wins: the password account's goes first.
+      const std::string hba = dir_ + "/data/pg_hba.conf";
+      std::ifstream in(hba);
+      std::stringstream rest;
+      rest << in.rdbuf();
+      std::ofstream(hba) << "local all " << kPasswordUser << " scram-sha-256\n" << rest.str();
+    }
     std::string settings = "-c listen_addresses='' -c unix_socket_directories='" + dir_ + "' -c port=5432";
     if (!options.durable)
       settings += " -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c deadlock_timeout=50ms";
-    Run(bin + "/pg_ctl -D " + dir_ + "/data -l " + dir_ + "/server.log -w -t 60 -o \"" + settings +
-            "\" start",
-        dir_ + "/pg_ctl.log", "starting the PostgreSQL server");
+    if (!Run(bin + "/pg_ctl -D " + dir_ + "/data -l " + dir_ + "/server.log -w -t 60 -o \"" + settings +
+                 "\" start",
+             dir_ + "/pg_ctl.log", "starting the PostgreSQL server"))
+      return;
+    try {
+      OpenPostgresDatabase(AdminLocation())
+          ->ExecuteScript(std::string("CREATE ROLE ") + kPasswordUser + " LOGIN PASSWORD '" + kPassword +
+                          "'");
+    } catch (const std::exception& e) {
+      error_ = std::string("cannot create the password account: ") + e.what();
+    }
   }
 
   void StartWatchdog(const std::string& cleanup) {

@@ -179,11 +179,116 @@ TEST(MemberAccountPost, ChargesOnceForAnOrderCode) {
                 "WHERE ORDER_CODE = 'T0001'"),
       "1001/3550/1001");
 
-  // The same order again, even with another amount: posted, nothing charged.
-  EXPECT_EQ(account.ComsumeInfoPost(Packet({{"T0001", "8800000001", "", "99", ""}}), "1001", db.Context()),
-            1);
-  EXPECT_EQ(Balance(db, "8800000001"), "46450");
-  EXPECT_EQ(Consumptions(db), "1");
+  // The same order again: posted, nothing charged. Under the same code
+  // another card, member, amount or points is another consumption: refused,
+  // and a packet holding such a row is refused whole.
+  struct Again {
+    const char* label;
+    Variant packet;
+    int result;
+  };
+  const Again again[] = {
+      {"same consumption", Packet({{"T0001", "8800000001", "", "35.5", "71"}}), 1},
+      {"same, named by member and card", Packet({{"T0001", "8800000001", "1001", "35.50", "71"}}), 1},
+      {"other amount", Packet({{"T0001", "8800000001", "", "99", "71"}}), 0},
+      {"other card", Packet({{"T0001", "8800000011", "", "35.50", "71"}}), 0},
+      {"other member", Packet({{"T0001", "", "2001", "35.50", "71"}}), 0},
+      {"other points", Packet({{"T0001", "8800000001", "", "35.50", ""}}), 0},
+      {"one clashing row refuses the packet",
+       Packet({{"T0009", "8800000004", "", "1", ""}, {"T0001", "8800000001", "", "35.49", "71"}}), 0},
+  };
+  for (const Again& a : again) {
+    SCOPED_TRACE(a.label);
+    EXPECT_EQ(account.ComsumeInfoPost(a.packet, "1002", db.Context()), a.result);
+    EXPECT_EQ(Balance(db, "8800000001"), "46450");
+    EXPECT_EQ(Balance(db, "8800000004"), "100000");
+    EXPECT_EQ(Consumptions(db), "1");
+  }
+  const quorl::StoredConsumption stored = quorl::FindStoredConsumption(db.Context(), " T0001 ");
+  EXPECT_TRUE(stored.found);
+  EXPECT_EQ(stored.cardNo, "8800000001");
+  EXPECT_EQ(stored.memberId, 1001);
+  EXPECT_EQ(stored.amountCents, 3550);
+  EXPECT_EQ(stored.points, 71);
+  EXPECT_EQ(stored.operatorCode, "1001");
+  EXPECT_EQ(stored.postedAt.size(), 19u) << stored.postedAt;
+  EXPECT_FALSE(quorl::FindStoredConsumption(db.Context(), "T0002").found);
+  EXPECT_THROW(quorl::FindStoredConsumption("NODE=N001", "T0001"), EDatabaseError);
+}
+
+// Amounts are exact decimals read from their text, whatever the field's
+// type: whole cents post, anything finer is refused rather than rounded.
+TEST(MemberAccountPost, AmountsAreReadAsExactCents) {
+  struct Case {
+    TFieldType type;
+    const char* amount;
+    const char* points;
+    int result;
+    int64_t cents;
+  };
+  const Case cases[] = {
+      {TFieldType::ftString, "12", "", 1, 1200},
+      {TFieldType::ftString, "12.5", "", 1, 1250},
+      {TFieldType::ftString, "1.000", "", 1, 100},
+      {TFieldType::ftString, "0", "2.0", 1, 0},
+      {TFieldType::ftString, ".5", "", 1, 50},
+      {TFieldType::ftString, "1.005", "", 0, 0},
+      {TFieldType::ftString, "0.004", "", 0, 0},
+      {TFieldType::ftString, "-0", "", 0, 0},
+      {TFieldType::ftString, "1e2", "", 1, 10000},
+      {TFieldType::ftString, "1E-5", "", 0, 0},
+      {TFieldType::ftString, "10000000000.01", "", 0, 0},
+      {TFieldType::ftString, "99999999999999999999999", "", 0, 0},
+      {TFieldType::ftString, "1.2.3", "", 0, 0},
+      {TFieldType::ftString, "1", "1e13", 0, 0},
+      {TFieldType::ftFloat, "19.99", "", 1, 1999},
+      {TFieldType::ftFloat, "1.005", "", 0, 0},
+      {TFieldType::ftFloat, "0.1", "", 1, 10},
+      {TFieldType::ftInteger, "7", "", 1, 700},
+  };
+  HostDb db;
+  TCAMemberAccount account;
+  int n = 0;
+  int64_t spent = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.amount);
+    TClientDataSet ds;
+    ds.FieldDefs.Add("ORDER_CODE", TFieldType::ftString, 20);
+    ds.FieldDefs.Add("MEMBER_CARD_NO", TFieldType::ftString, 20);
+    ds.FieldDefs.Add("AMOUNT", c.type, c.type == TFieldType::ftString ? 30 : 0);
+    ds.FieldDefs.Add("POINTS", TFieldType::ftString, 20);
+    ds.CreateDataSet();
+    ds.Append();
+    const std::string order = "A" + std::to_string(++n);
+    ds.FieldByName("ORDER_CODE")->SetAsString(order);
+    ds.FieldByName("MEMBER_CARD_NO")->SetAsString("8800000004");
+    if (c.type == TFieldType::ftFloat)
+      ds.FieldByName("AMOUNT")->SetAsFloat(std::stod(c.amount));
+    else
+      ds.FieldByName("AMOUNT")->SetAsString(c.amount);
+    if (*c.points != '\0') ds.FieldByName("POINTS")->SetAsString(c.points);
+    ds.Post();
+    EXPECT_EQ(account.ComsumeInfoPost(ds.Data(), "1001", db.Context()), c.result);
+    spent += c.cents;
+    EXPECT_EQ(Balance(db, "8800000004"), std::to_string(100000 - spent));
+    if (c.result == 1) {
+      EXPECT_EQ(quorl::FindStoredConsumption(db.Context(), order).amountCents, c.cents);
+    }
+  }
+}
+
+// The member is re-checked by the charge itself: a member cancelled between
+// the checks and the charge (here by a trigger on the claim) is not charged.
+TEST(MemberAccountPost, ChargeRechecksTheMember) {
+  HostDb db;
+  quorl::ExecuteSqlScript(db.path,
+                          "CREATE TRIGGER cancel AFTER INSERT ON QUORL_CONSUMPTION BEGIN "
+                          "UPDATE QUORL_MEMBER SET STATUS = '0' WHERE MEMBER_ID = NEW.MEMBER_ID; END");
+  TCAMemberAccount account;
+  EXPECT_EQ(account.ComsumeInfoPost(Packet({{"C1", "8800000004", "", "1", ""}}), "1001", db.Context()), 0);
+  EXPECT_EQ(Balance(db, "8800000004"), "100000");
+  EXPECT_EQ(db.Scalar("SELECT STATUS FROM QUORL_MEMBER WHERE MEMBER_ID = 2001"), "1");
+  EXPECT_EQ(Consumptions(db), "0");
 }
 
 TEST(MemberAccountPost, MemberIdAloneFindsTheOnlyCardAndNumericFieldsWork) {
@@ -303,12 +408,33 @@ TEST(MemberAccountOrderHandle, RefusesUnknownOrUncoveredOrders) {
 TEST(MemberAccountOrderHandle, OrderPostedByPacketIsNotChargedAgain) {
   HostDb db;
   TCAMemberAccount account;
-  ASSERT_EQ(account.ComsumeInfoPost(Packet({{"WEB20240102000003", "8800000004", "", "120", ""}}), "1",
+  ASSERT_EQ(account.ComsumeInfoPost(Packet({{"WEB20240102000003", "8800000004", "", "120", "240"}}), "1",
                                     db.Context()),
             1);
   EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240102000003", "1001"), 1);
   EXPECT_EQ(Balance(db, "8800000004"), "88000");
   EXPECT_EQ(db.Scalar("SELECT STATE FROM QUORL_PENDING_ORDER WHERE ORDER_CODE = 'WEB20240102000003'"), "D");
+}
+
+// A pending order is posted, or found done, only as its own consumption:
+// another consumption under its code, or none at all, is no payment.
+TEST(MemberAccountOrderHandle, AnswersOneOnlyForTheOrdersOwnConsumption) {
+  HostDb db;
+  TCAMemberAccount account;
+  // The code taken by a packet with another amount: refused, still pending.
+  ASSERT_EQ(
+      account.ComsumeInfoPost(Packet({{"WEB20240101000001", "8800000001", "", "1", ""}}), "1", db.Context()),
+      1);
+  EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240101000001", "1001"), 0);
+  EXPECT_EQ(db.Scalar("SELECT STATE FROM QUORL_PENDING_ORDER WHERE ORDER_CODE = 'WEB20240101000001'"), "P");
+  EXPECT_EQ(Balance(db, "8800000001"), "49900");
+  // Marked done without a consumption: not paid.
+  quorl::ExecuteSqlScript(
+      db.path, "UPDATE QUORL_PENDING_ORDER SET STATE = 'D' WHERE ORDER_CODE = 'WEB20240102000003'");
+  EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240102000003", "1001"), 0);
+  EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), std::string(41, 'W'), "1001"), 0);
+  EXPECT_EQ(account.ComsumeInfoPost_OrderHandle(db.Context(), "WEB20240102000003", "operator13chr"), 0);
+  EXPECT_EQ(Consumptions(db), "1");
 }
 
 // Two tills on one database file: their postings serialize, so the card is
