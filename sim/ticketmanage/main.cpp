@@ -6,10 +6,10 @@
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <exception>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "host/Database.h"
 #include "sim/common/ServiceMain.h"

@@ -62,9 +62,9 @@ class Membersys : public ::testing::Test {
 
 TEST_F(Membersys, HelpForTheProgramAndEachCommand) {
   const std::vector<std::string> commands = {
-      "init-db", "addresses",     "types", "hello",         "lookup",     "member-info",
-      "surplus", "surplus-image", "post",  "post-server",   "post-order", "post-htk",
-      "check",   "report",        "print", "install-print", "htk",        "swipe"};
+      "init-db",       "addresses",     "types",       "hello",      "lookup",   "member-info", "surplus",
+      "surplus-image", "post",          "post-server", "post-order", "post-htk", "check",       "report",
+      "print",         "install-print", "htk",         "swipe",      "journal",  "reconcile"};
   Result r = Run({"--help"});
   EXPECT_EQ(r.exitCode, 0);
   for (const char* word : {"--db", "--node", "--group", "--app-dir"})
@@ -479,6 +479,33 @@ TEST_F(MembersysTill, PostingTheSameOrderTwiceChargesOnce) {
     }
     EXPECT_EQ(balance(c.probe, c.pick), c.after) << c.post[0];
   }
+
+  // Every posting sent is in the journal, in order, accepted; nothing is
+  // left to settle.
+  const Result journal = RunHere({"journal", "--json"});
+  ASSERT_EQ(journal.exitCode, 0) << journal.err;
+  const json entries = json::parse(journal.out);
+  std::vector<std::string> seen;
+  for (const json& e : entries)
+    seen.push_back(e.at("operation").get<std::string>() + " " + e.at("state").get<std::string>());
+  const std::vector<std::string> expected = {"ComsumeInfoPost accepted",
+                                             "ComsumeInfoPost accepted",
+                                             "ComsumeInfoPost_ByServer accepted",
+                                             "ComsumeInfoPost_ByServer accepted",
+                                             "ComsumeInfoPost_ByServer_OrderHandle accepted",
+                                             "ComsumeInfoPost_ByServer_OrderHandle accepted",
+                                             "ComsumeInfoPost_ByHTK accepted",
+                                             "ComsumeInfoPost_ByHTK accepted"};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(entries.at(6).at("order"), "H-1");
+  EXPECT_EQ(entries.at(6).at("amount"), "20.50");
+  EXPECT_EQ(RunHere({"journal", "--state", "failed-uncertain"}).err, "(no rows)\n");
+  const Result bad = RunHere({"journal", "--state", "lost"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("unknown state 'lost'"), std::string::npos) << bad.err;
+  const Result reconcile = RunHere({"reconcile"});
+  EXPECT_EQ(reconcile.exitCode, 0) << reconcile.err;
+  EXPECT_EQ(reconcile.out, "0 entries to settle, 0 settled, 0 still uncertain\n");
 }
 
 TEST_F(MembersysTill, RefusalsAndFailures) {
