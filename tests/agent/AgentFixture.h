@@ -17,6 +17,7 @@
 #include "fakes/FakeHttpTransport.h"
 #include "fakes/FakeProcessLauncher.h"
 #include "fakes/FakeWarningHandler.h"
+#include "platform/ClientDataSet.h"
 #include "platform/CodePage.h"
 #include "soap/TicketManage_WSDL.h"
 #include "support/RunProgram.h"
@@ -87,6 +88,21 @@ inline SoapCall ParseSoapCall(const HttpRequest& request) {
 }
 
 inline std::string Gbk(const std::string& utf8) { return Utf8ToGbk(utf8); }
+
+// A member-account posting packet of one row: order code, card and amount.
+inline Variant ServerPacket(const std::string& order, const std::string& card, const std::string& amount) {
+  TClientDataSet ds;
+  ds.FieldDefs.Add("ORDER_CODE", TFieldType::ftString, 40);
+  ds.FieldDefs.Add("MEMBER_CARD_NO", TFieldType::ftString, 32);
+  ds.FieldDefs.Add("AMOUNT", TFieldType::ftString, 20);
+  ds.CreateDataSet();
+  ds.Append();
+  ds.FieldByName("ORDER_CODE")->SetAsString(order);
+  ds.FieldByName("MEMBER_CARD_NO")->SetAsString(card);
+  ds.FieldByName("AMOUNT")->SetAsString(amount);
+  ds.Post();
+  return ds.Data();
+}
 
 class AgentFixture : public CoreFixture {
  protected:

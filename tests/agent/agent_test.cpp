@@ -322,20 +322,6 @@ struct PostingOperation {
 
 std::string BoolText(bool b) { return b ? "true" : "false"; }
 
-Variant ServerPacket(const std::string& order, const std::string& card, const std::string& amount) {
-  TClientDataSet ds;
-  ds.FieldDefs.Add("ORDER_CODE", TFieldType::ftString, 40);
-  ds.FieldDefs.Add("MEMBER_CARD_NO", TFieldType::ftString, 32);
-  ds.FieldDefs.Add("AMOUNT", TFieldType::ftString, 20);
-  ds.CreateDataSet();
-  ds.Append();
-  ds.FieldByName("ORDER_CODE")->SetAsString(order);
-  ds.FieldByName("MEMBER_CARD_NO")->SetAsString(card);
-  ds.FieldByName("AMOUNT")->SetAsString(amount);
-  ds.Post();
-  return ds.Data();
-}
-
 const PostingOperation kPostings[] = {
     {"ComsumeInfoPost",
      [](Posting& t, Backend b, bool post, bool print) {
@@ -354,8 +340,8 @@ const PostingOperation kPostings[] = {
        TMemberSysAgentImpl_ZEL& agent = t.Impl();  // made while the database is there
        if (b == Backend::kFails) t.BreakDatabase();
        const std::string card = b == Backend::kRefuses ? "0000000000" : "8800000001";
-       return BoolText(
-           agent.ComsumeInfoPost_ByServer(ServerPacket("S1", card, "10.00"), "1001", post, print));
+       return BoolText(agent.ComsumeInfoPost_ByServer(quorl::test::ServerPacket("S1", card, "10.00"), "1001",
+                                                      post, print));
      },
      [](Posting& t) { return t.StoredConsumptions(); }, 0, "true"},
     {"ComsumeInfoPost_ByServer_OrderHandle",
@@ -479,12 +465,12 @@ TEST_F(MemberSysAgent, PlatformPostingOverwritesTheFirstTwoLinesAndSignsTheRest)
 }
 
 TEST_F(MemberSysAgent, MemberAccountPostingChargesAnOrderOnce) {
-  const Variant packet = ServerPacket("S-ONCE", "8800000002", "10.00");  // balance 12.50
+  const Variant packet = quorl::test::ServerPacket("S-ONCE", "8800000002", "10.00");  // balance 12.50
   EXPECT_TRUE(Impl().ComsumeInfoPost_ByServer(packet, "1001", true, false));
   EXPECT_TRUE(Impl().ComsumeInfoPost_ByServer(packet, "1001", true, false));  // already posted
   // The second order finds 2.50 left: refused, silently.
-  EXPECT_FALSE(
-      Impl().ComsumeInfoPost_ByServer(ServerPacket("S-TWO", "8800000002", "10.00"), "1001", true, false));
+  EXPECT_FALSE(Impl().ComsumeInfoPost_ByServer(quorl::test::ServerPacket("S-TWO", "8800000002", "10.00"),
+                                               "1001", true, false));
   TQueryUserInfoConditionRecord_ZEL c;
   c.MemberNum = "8800000002";
   std::unique_ptr<TMemberUserInfoList_ZEL> list(Agent().GetUserInfo(c, "Y"));

@@ -154,17 +154,8 @@ TEST_F(Journal, ListsBySinceAndState) {
 
 TEST_F(Journal, ReconcileAsksEachBackEndAndNeverPosts) {
   // The host database holds order S1 for 10.00.
-  TClientDataSet ds;
-  ds.FieldDefs.Add("ORDER_CODE", TFieldType::ftString, 40);
-  ds.FieldDefs.Add("MEMBER_CARD_NO", TFieldType::ftString, 32);
-  ds.FieldDefs.Add("AMOUNT", TFieldType::ftString, 20);
-  ds.CreateDataSet();
-  ds.Append();
-  ds.FieldByName("ORDER_CODE")->SetAsString("S1");
-  ds.FieldByName("MEMBER_CARD_NO")->SetAsString("8800000001");
-  ds.FieldByName("AMOUNT")->SetAsString("10.00");
-  ds.Post();
-  ASSERT_TRUE(Impl().ComsumeInfoPost_ByServer(ds.Data(), "1001", true, false));
+  ASSERT_TRUE(Impl().ComsumeInfoPost_ByServer(quorl::test::ServerPacket("S1", "8800000001", "10.00"), "1001",
+                                              true, false));
 
   struct Case {
     JournalBackend backend;

@@ -57,6 +57,23 @@ const FaultCase kRemoteFaults[] = {
      "charged"},
 };
 
+// The newest entry of the journal in folder.
+JournalEntry LastEntry(const std::string& folder) {
+  quorl::PostingJournal journal(folder + "/" + quorl::kPostingJournalFileName);
+  return journal.List().back();
+}
+
+// Reconciles the journal in folder and gives the settlement of its newest
+// entry ("" when that one was not among those to settle).
+std::string ReconcileNewest(const std::string& folder) {
+  quorl::PostingJournal journal(folder + "/" + quorl::kPostingJournalFileName);
+  const int64_t newest = journal.List().back().id;
+  std::string settlement;
+  for (const quorl::ReconcileOutcome& o : quorl::ReconcileJournal(journal))
+    if (o.entry.id == newest) settlement = quorl::JournalSettlementName(o.entry.settlement);
+  return settlement;
+}
+
 // A loopback port nobody listens on: bound, read and closed again.
 int DeadPort() {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -80,20 +97,6 @@ class PostingFaults : public quorl::test::AgentFixture {
   void Point(const std::string& type, const std::string& url) {
     Sql("UPDATE QUORL_SOAPSERVER_ADDRESS SET SOAP_ADDR = '" + url + "' WHERE ADDRESSTYPE = '" + type + "';");
     agent_.reset();
-  }
-  JournalEntry LastEntry() {
-    quorl::PostingJournal journal(dir_ + "/" + quorl::kPostingJournalFileName);
-    return journal.List().back();
-  }
-  // Reconciles and gives the settlement of the newest entry ("" when it was
-  // not among those settled).
-  std::string Reconcile() {
-    quorl::PostingJournal journal(dir_ + "/" + quorl::kPostingJournalFileName);
-    const int64_t newest = journal.List().back().id;
-    std::string settlement;
-    for (const quorl::ReconcileOutcome& o : quorl::ReconcileJournal(journal))
-      if (o.entry.id == newest) settlement = quorl::JournalSettlementName(o.entry.settlement);
-    return settlement;
   }
 
   // Runs every remote fault against one back end. post(order) posts and
@@ -125,10 +128,10 @@ class PostingFaults : public quorl::test::AgentFixture {
       EXPECT_EQ(accepted, c.fault == RelayFault::kNone && !c.unreachable);
       EXPECT_EQ(Warnings(), accepted ? std::vector<std::string>{} : kPostingWarning);
       EXPECT_EQ(balance(), before - (c.charged ? amount : 0));
-      const JournalEntry e = LastEntry();
+      const JournalEntry e = LastEntry(dir_);
       EXPECT_EQ(e.orderCode, order);
       EXPECT_EQ(quorl::JournalStateName(e.state), std::string(c.state)) << e.error;
-      EXPECT_EQ(Reconcile(), c.settlement);
+      EXPECT_EQ(ReconcileNewest(dir_), c.settlement);
 
       // What the operator does next: post again. It is accepted and the
       // member has paid the order exactly once.
@@ -231,34 +234,13 @@ class HostPostingFaults : public quorl::test::AgentFixture {
     _QuorlContext()->SetAsString(quorl::HostSession());
   }
   bool Post(const std::string& order) {
-    TClientDataSet ds;
-    ds.FieldDefs.Add("ORDER_CODE", TFieldType::ftString, 40);
-    ds.FieldDefs.Add("MEMBER_CARD_NO", TFieldType::ftString, 32);
-    ds.FieldDefs.Add("AMOUNT", TFieldType::ftString, 20);
-    ds.CreateDataSet();
-    ds.Append();
-    ds.FieldByName("ORDER_CODE")->SetAsString(order);
-    ds.FieldByName("MEMBER_CARD_NO")->SetAsString("8800000001");
-    ds.FieldByName("AMOUNT")->SetAsString("10.00");
-    ds.Post();
-    return Impl().ComsumeInfoPost_ByServer(ds.Data(), "1001", true, false);
+    return Impl().ComsumeInfoPost_ByServer(quorl::test::ServerPacket(order, "8800000001", "10.00"), "1001",
+                                           true, false);
   }
   int64_t Balance() {
     const quorl::QueryResult r = quorl::OpenDatabase(location_)->Query(
         "SELECT BALANCE_CENTS FROM QUORL_MEMBER_CARD WHERE MEMBER_CARD_NO = '8800000001'");
     return std::get<int64_t>(r.rows.at(0).at(0));
-  }
-  JournalEntry LastEntry() {
-    quorl::PostingJournal journal(dir_ + "/" + quorl::kPostingJournalFileName);
-    return journal.List().back();
-  }
-  std::string Reconcile() {
-    quorl::PostingJournal journal(dir_ + "/" + quorl::kPostingJournalFileName);
-    const int64_t newest = journal.List().back().id;
-    std::string settlement;
-    for (const quorl::ReconcileOutcome& o : quorl::ReconcileJournal(journal))
-      if (o.entry.id == newest) settlement = quorl::JournalSettlementName(o.entry.settlement);
-    return settlement;
   }
 
   std::string schema_;
@@ -331,10 +313,10 @@ TEST_F(HostPostingFaults, ChargesOnceWhateverFails) {
     EXPECT_EQ(accepted, std::string(c.state) == "accepted");
     EXPECT_EQ(Warnings(), accepted ? std::vector<std::string>{} : kPostingWarning);
     EXPECT_EQ(Balance(), before - (accepted ? 1000 : 0));
-    const JournalEntry e = LastEntry();
+    const JournalEntry e = LastEntry(dir_);
     EXPECT_EQ(e.orderCode, order);
     EXPECT_EQ(quorl::JournalStateName(e.state), std::string(c.state)) << e.error;
-    EXPECT_EQ(Reconcile(), c.settlement);
+    EXPECT_EQ(ReconcileNewest(dir_), c.settlement);
 
     warnings_.shown.clear();
     EXPECT_TRUE(Post(order));
