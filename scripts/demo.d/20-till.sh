@@ -35,7 +35,7 @@ mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 # The web service stalls on the answer to order DEMO-LOST-1 after charging it
 # (the lost answer of step 75).
 start_service "$demo/tm.log" build/bin/ticketmanage-sim --port 0 --db "$demo/tm.db" --seed \
-  --stall-answer-to DEMO-LOST-1
+  --stall-answer-to DEMO-LOST-1 --stall-seconds 2
 tm_port=$port tm_pid=$pid
 # Merchant and key of node N001's platform row in the demo data.
 start_service "$demo/htk.log" build/bin/huitouke-sim --port 0 --db "$demo/htk.db" \
