@@ -51,11 +51,20 @@ class BenchHost {
     dir_ = pattern;
     service_ = std::make_unique<quorl::test::ServerProcess>(std::vector<std::string>{
         simDir + "/ticketmanage-sim", "--port", "0", "--db", dir_ + "/tm.db", "--seed"});
-    std::vector<std::string> platformArgs = {simDir + "/huitouke-sim", "--port", "0", "--db", dir_ + "/htk.db",
-                                             "--key", kPlatformKey, "--merchant", kMerchant, "--seed"};
+    std::vector<std::string> platformArgs = {simDir + "/huitouke-sim",
+                                             "--port",
+                                             "0",
+                                             "--db",
+                                             dir_ + "/htk.db",
+                                             "--key",
+                                             kPlatformKey,
+                                             "--merchant",
+                                             kMerchant,
+                                             "--seed"};
     if (tls) {
       MakeCertificates();
-      platformArgs.insert(platformArgs.end(), {"--tls-cert", dir_ + "/server.pem", "--tls-key", dir_ + "/server.key"});
+      platformArgs.insert(platformArgs.end(),
+                          {"--tls-cert", dir_ + "/server.pem", "--tls-key", dir_ + "/server.key"});
       quorl::HttpTlsSettings settings;
       settings.caFile = dir_ + "/ca.pem";
       quorl::SetHttpTlsSettings(settings);
@@ -88,12 +97,21 @@ class BenchHost {
     const std::string d = dir_ + "/";
     const std::string commands =
         "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=BenchCA"
-        " -keyout " + d + "ca.key -out " + d + "ca.pem && "
+        " -keyout " +
+        d + "ca.key -out " + d +
+        "ca.pem && "
         "openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=127.0.0.1"
-        " -keyout " + d + "server.key -out " + d + "server.csr && "
-        "printf 'subjectAltName=IP:127.0.0.1\\n' > " + d + "server.ext && "
-        "openssl x509 -req -in " + d + "server.csr -CA " + d + "ca.pem -CAkey " + d + "ca.key -CAcreateserial"
-        " -days 2 -extfile " + d + "server.ext -out " + d + "server.pem";
+        " -keyout " +
+        d + "server.key -out " + d +
+        "server.csr && "
+        "printf 'subjectAltName=IP:127.0.0.1\\n' > " +
+        d +
+        "server.ext && "
+        "openssl x509 -req -in " +
+        d + "server.csr -CA " + d + "ca.pem -CAkey " + d +
+        "ca.key -CAcreateserial"
+        " -days 2 -extfile " +
+        d + "server.ext -out " + d + "server.pem";
     if (std::system(("(" + commands + ") 2>/dev/null").c_str()) != 0)
       throw std::runtime_error("openssl could not make the certificates");
   }

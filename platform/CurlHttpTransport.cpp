@@ -157,9 +157,9 @@ std::string CheckTlsSettings(const quorl::HttpTlsSettings& tls) {
   if (tls.minVersion != "1.2" && tls.minVersion != "1.3")
     return "TLSMINVERSION: \"" + tls.minVersion + "\" is not 1.2 or 1.3";
   const std::pair<const char*, const std::string*> files[] = {{"TLSCAFILE", &tls.caFile},
-                                                               {"TLSCLIENTCERT", &tls.clientCert},
-                                                               {"TLSCLIENTKEY", &tls.clientKey},
-                                                               {"TLSCLIENTKEYPASSFILE", &tls.passPhraseFile}};
+                                                              {"TLSCLIENTCERT", &tls.clientCert},
+                                                              {"TLSCLIENTKEY", &tls.clientKey},
+                                                              {"TLSCLIENTKEYPASSFILE", &tls.passPhraseFile}};
   for (const auto& [key, path] : files)
     if (!path->empty())
       if (std::string problem = CheckFile(key, *path); !problem.empty()) return problem;
@@ -284,9 +284,10 @@ HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
     RaiseFailure(request.url, problem, false);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(curl, CURLOPT_SSLVERSION,
-                   static_cast<long>(tls.minVersion == "1.3" ? CURL_SSLVERSION_TLSv1_3 : CURL_SSLVERSION_TLSv1_2) |
-                       static_cast<long>(CURL_SSLVERSION_MAX_DEFAULT));
+  curl_easy_setopt(
+      curl, CURLOPT_SSLVERSION,
+      static_cast<long>(tls.minVersion == "1.3" ? CURL_SSLVERSION_TLSv1_3 : CURL_SSLVERSION_TLSv1_2) |
+          static_cast<long>(CURL_SSLVERSION_MAX_DEFAULT));
   if (!tls.caFile.empty() || !tls.caPath.empty()) {
     // The site's CAs replace the system's: a null option drops libcurl's
     // built-in bundle or folder.

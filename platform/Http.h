@@ -40,13 +40,14 @@ HttpStallLimit GetHttpStallLimit();
 // read from passPhraseFile at each exchange (never kept in a setting, and
 // the file is refused when group or others may read it). minVersion is "1.2"
 // or "1.3". Every file is checked at the exchange, before anything is sent,
-// so a wrong setting is one EIdSocketError naming `keyName` and the file.
+// so a wrong setting is one EIdSocketError naming its configuration key
+// (the comments below) and the file.
 struct HttpTlsSettings {
-  std::string caFile;          // TLSCAFILE
-  std::string caPath;          // TLSCAPATH
-  std::string clientCert;      // TLSCLIENTCERT
-  std::string clientKey;       // TLSCLIENTKEY
-  std::string passPhraseFile;  // TLSCLIENTKEYPASSFILE
+  std::string caFile;              // TLSCAFILE
+  std::string caPath;              // TLSCAPATH
+  std::string clientCert;          // TLSCLIENTCERT
+  std::string clientKey;           // TLSCLIENTKEY
+  std::string passPhraseFile;      // TLSCLIENTKEYPASSFILE
   std::string minVersion = "1.2";  // TLSMINVERSION
   bool operator==(const HttpTlsSettings&) const = default;
 };

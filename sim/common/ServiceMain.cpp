@@ -61,12 +61,13 @@ std::optional<int> ParseServiceOptions(CLI::App& app, int argc, char** argv) {
 
 std::unique_ptr<httplib::Server> MakeServer(const ServiceOptions& options) {
   if (options.tlsCert.empty()) return std::make_unique<httplib::Server>();
-  auto server = std::make_unique<httplib::SSLServer>(
-      options.tlsCert.c_str(), options.tlsKey.c_str(),
-      options.clientCa.empty() ? nullptr : options.clientCa.c_str());
+  auto server =
+      std::make_unique<httplib::SSLServer>(options.tlsCert.c_str(), options.tlsKey.c_str(),
+                                           options.clientCa.empty() ? nullptr : options.clientCa.c_str());
   if (!server->is_valid())
     throw std::runtime_error("cannot use the certificate " + options.tlsCert + " with the key " +
-                             options.tlsKey + (options.clientCa.empty() ? "" : " and client CA " + options.clientCa));
+                             options.tlsKey +
+                             (options.clientCa.empty() ? "" : " and client CA " + options.clientCa));
   return server;
 }
 

@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
       }
       std::string authority = req.get_header_value("Host");
       if (!IsPlainHost(authority)) authority = options.host + ":" + std::to_string(options.boundPort);
-      res.set_content(endpoint.Wsdl(sc::Scheme(options) + "://" + authority + kPath), "text/xml; charset=utf-8");
+      res.set_content(endpoint.Wsdl(sc::Scheme(options) + "://" + authority + kPath),
+                      "text/xml; charset=utf-8");
     });
     server.Post(kPath, [&](const httplib::Request& req, httplib::Response& res) {
       quorl::sim::SoapEndpoint::Reply reply;

@@ -64,8 +64,8 @@ TEST_F(AgentOverTls, BothBackEndsWorkWithTheSiteCaAndRefuseAServerTheTillCannotV
   const auto till = pki.Issue("till", Req().San("DNS:till").PassPhrase("till pass phrase"));
   const std::string passFile = pki.Folder().Write("till.pass", "till pass phrase\n");
   chmod(passFile.c_str(), 0600);
-  const std::vector<std::string> tlsArgs = {"--tls-cert", server.cert, "--tls-key", server.key,
-                                            "--client-ca", pki.CaFile()};
+  const std::vector<std::string> tlsArgs = {"--tls-cert", server.cert,   "--tls-key",
+                                            server.key,   "--client-ca", pki.CaFile()};
   const std::string siteTls = "TLSCAFILE=" + pki.CaFile() + "\nTLSCLIENTCERT=" + till.cert +
                               "\nTLSCLIENTKEY=" + till.key + "\nTLSCLIENTKEYPASSFILE=" + passFile + "\n";
   // The same client certificate, but the server is checked against the
@@ -77,7 +77,8 @@ TEST_F(AgentOverTls, BothBackEndsWorkWithTheSiteCaAndRefuseAServerTheTillCannotV
   quorl::test::TicketManageSim service(data.File("tm.db"), true, tlsArgs);
   quorl::test::HtkSim platform(data.File("htk.db"), "demo-htk-key-N001", "DEMO-SBS-0001", true, tlsArgs);
   ASSERT_NE(platform.Port(), 0);
-  const std::string serviceUrl = "https://127.0.0.1:" + std::to_string(service.Port()) + "/services/TicketManage";
+  const std::string serviceUrl =
+      "https://127.0.0.1:" + std::to_string(service.Port()) + "/services/TicketManage";
   const std::string platformUrl = "https://localhost:" + std::to_string(platform.Port()) + "/api/";
   quorl::SetHttpTransportFactory(nullptr);
 
@@ -104,9 +105,9 @@ TEST_F(AgentOverTls, BothBackEndsWorkWithTheSiteCaAndRefuseAServerTheTillCannotV
          return t.Impl().ComsumeInfoPost(&r, true, false);
        },
        [](AgentOverTls& t) -> int64_t {
-         return std::llround(
-             std::stod(quorl::Utf16ToUtf8(t.Agent().GetSurplus(u"8800000001")->Get_Dataitem()->Get_memberBalance())) *
-             100);
+         return std::llround(std::stod(quorl::Utf16ToUtf8(
+                                 t.Agent().GetSurplus(u"8800000001")->Get_Dataitem()->Get_memberBalance())) *
+                             100);
        }},
       {"platform", "H",
        [](AgentOverTls& t) {

@@ -50,20 +50,22 @@ class TestCertificates {
   CertificateFiles Issue(const std::string& name, const Request& request) const {
     const std::string ca = request.byStranger ? "stranger-ca" : "site-ca";
     const CertificateFiles files{folder_.File(name + ".pem"), folder_.File(name + ".key")};
-    std::vector<std::string> genkey = {"openssl", "genpkey",     "-algorithm", "EC",      "-pkeyopt",
-                                       "ec_paramgen_curve:P-256", "-out",       files.key};
+    std::vector<std::string> genkey = {
+        "openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", files.key};
     if (!request.passPhrase.empty()) {
       genkey.insert(genkey.end(), {"-aes256", "-pass", "pass:" + request.passPhrase});
     }
     Run(genkey);
     const std::string csr = folder_.File(name + ".csr");
-    std::vector<std::string> req = {"openssl", "req", "-new",      "-key", files.key,
+    std::vector<std::string> req = {"openssl", "req",         "-new", "-key", files.key,
                                     "-subj",   "/CN=" + name, "-out", csr};
     if (!request.passPhrase.empty()) req.insert(req.end(), {"-passin", "pass:" + request.passPhrase});
     Run(req);
-    const std::string ext = folder_.Write(name + ".ext", "basicConstraints=CA:FALSE\nsubjectAltName=" + request.san + "\n");
-    std::vector<std::string> sign = {"openssl", "ca",   "-batch",   "-config", folder_.File(ca + "/ca.cnf"),
-                                     "-in",     csr,    "-out",     files.cert, "-extfile", ext, "-notext"};
+    const std::string ext =
+        folder_.Write(name + ".ext", "basicConstraints=CA:FALSE\nsubjectAltName=" + request.san + "\n");
+    std::vector<std::string> sign = {"openssl", "ca",     "-batch", "-config",  folder_.File(ca + "/ca.cnf"),
+                                     "-in",     csr,      "-out",   files.cert, "-extfile",
+                                     ext,       "-notext"};
     if (!request.startDate.empty()) sign.insert(sign.end(), {"-startdate", request.startDate});
     sign.insert(sign.end(), {"-enddate", request.endDate.empty() ? "20991231000000Z" : request.endDate});
     Run(sign);
@@ -85,8 +87,8 @@ class TestCertificates {
                       "\ndatabase = $dir/index.txt\nnew_certs_dir = $dir\ncertificate = $dir/ca.pem\n"
                       "private_key = $dir/ca.key\nrand_serial = yes\ndefault_md = sha256\n"
                       "policy = any\nunique_subject = no\nemail_in_dn = no\n[any]\ncommonName = supplied\n");
-    Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-keyout",
-         d + "/ca.key", "-out", d + "/ca.pem", "-days", "3650", "-subj", "/CN=" + name});
+    Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+         "-keyout", d + "/ca.key", "-out", d + "/ca.pem", "-days", "3650", "-subj", "/CN=" + name});
   }
 
   TempFolder folder_{"quorl-tls-"};

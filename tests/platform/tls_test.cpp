@@ -62,8 +62,8 @@ struct ScopedTls {
 // pass-phrase file, lowest version.
 HttpTlsSettings Tls(std::string caFile, std::string caPath = {}, std::string cert = {}, std::string key = {},
                     std::string passFile = {}, std::string minVersion = "1.2") {
-  return {std::move(caFile), std::move(caPath), std::move(cert), std::move(key), std::move(passFile),
-          std::move(minVersion)};
+  return {std::move(caFile), std::move(caPath),   std::move(cert),
+          std::move(key),    std::move(passFile), std::move(minVersion)};
 }
 
 quorl::HttpRequest Post(const std::string& url) { return {"POST", url, {}, "amount=100"}; }
@@ -85,12 +85,14 @@ TEST_F(HttpsTransport, TrustsTheSiteChainAndRefusesEveryOtherCertificateBeforeSe
 
   const CertificateFiles good = pki.Issue("good", Req());
   const CertificateFiles client = pki.Issue("client", Req().San("DNS:till"));
-  const CertificateFiles lockedClient = pki.Issue("locked", Req().San("DNS:till").PassPhrase("s3cret-phrase"));
+  const CertificateFiles lockedClient =
+      pki.Issue("locked", Req().San("DNS:till").PassPhrase("s3cret-phrase"));
   const std::string passFile = pki.Folder().Write("pass.txt", "s3cret-phrase\n");
   chmod(passFile.c_str(), 0600);
   const HttpTlsSettings site = Tls(pki.CaFile());
   const HttpTlsSettings siteWithClient = Tls(pki.CaFile(), "", client.cert, client.key);
-  const HttpTlsSettings siteWithLockedClient = Tls(pki.CaFile(), "", lockedClient.cert, lockedClient.key, passFile);
+  const HttpTlsSettings siteWithLockedClient =
+      Tls(pki.CaFile(), "", lockedClient.cert, lockedClient.key, passFile);
   const HttpTlsSettings siteFolder13 = Tls("", caFolder, "", "", "", "1.3");
 
   const struct {
@@ -108,10 +110,10 @@ TEST_F(HttpsTransport, TrustsTheSiteChainAndRefusesEveryOtherCertificateBeforeSe
       {"system CAs only", good, {}, false, "127.0.0.1", "unable to get local issuer certificate"},
       {"unknown CA", pki.Issue("stranger", Req().ByStranger()), site, false, "127.0.0.1",
        "unable to get local issuer certificate"},
-      {"wrong host name", pki.Issue("elsewhere", Req().San("DNS:elsewhere.example")), site, false, "127.0.0.1",
-       "no alternative certificate subject name matches"},
-      {"expired", pki.Issue("expired", Req().Valid("20200101000000Z", "20200201000000Z")), site,
-       false, "127.0.0.1", "certificate has expired"},
+      {"wrong host name", pki.Issue("elsewhere", Req().San("DNS:elsewhere.example")), site, false,
+       "127.0.0.1", "no alternative certificate subject name matches"},
+      {"expired", pki.Issue("expired", Req().Valid("20200101000000Z", "20200201000000Z")), site, false,
+       "127.0.0.1", "certificate has expired"},
       {"not yet valid", pki.Issue("future", Req().Valid("20980101000000Z", "")), site, false, "127.0.0.1",
        "certificate is not yet valid"},
       {"client certificate demanded, none given", good, site, true, "127.0.0.1", "certificate required"},
@@ -159,12 +161,10 @@ TEST_F(HttpsTransport, AWrongSettingIsOneErrorNamingItsKeyAndFileAndNeverShowsTh
       {"client certificate missing", Tls("", "", missing), "TLSCLIENTCERT: cannot use " + missing},
       {"client key missing", Tls("", "", locked.cert, missing), "TLSCLIENTKEY: cannot use"},
       {"key without certificate", Tls("", "", "", locked.key), "TLSCLIENTKEY is set without TLSCLIENTCERT"},
-      {"pass phrase readable by others",
-       Tls("", "", locked.cert, locked.key, openPass),
+      {"pass phrase readable by others", Tls("", "", locked.cert, locked.key, openPass),
        "TLSCLIENTKEYPASSFILE: " + openPass + " is readable by group or others"},
       {"unknown TLS version", Tls("", "", "", "", "", "1.0"), "TLSMINVERSION: \"1.0\" is not 1.2 or 1.3"},
-      {"wrong pass phrase",
-       Tls(pki.CaFile(), "", locked.cert, locked.key, wrongPass),
+      {"wrong pass phrase", Tls(pki.CaFile(), "", locked.cert, locked.key, wrongPass),
        "unable to set private key file"},
   };
   TlsServer server(good);
