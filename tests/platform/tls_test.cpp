@@ -26,9 +26,14 @@ using Req = quorl::test::TestCertificates::Request;
 // and counts the requests it handled.
 class TlsServer {
  public:
+  // With a client CA the server demands a client certificate. It then speaks
+  // TLS 1.2 at most: under 1.3 it refuses a missing certificate only after
+  // the client has finished its handshake, and whether the client reads that
+  // refusal or fails sending its request first is a race.
   TlsServer(const CertificateFiles& files, const std::string& clientCa = {})
       : server_(files.cert.c_str(), files.key.c_str(), clientCa.empty() ? nullptr : clientCa.c_str()) {
     EXPECT_TRUE(server_.is_valid());
+    if (!clientCa.empty()) SSL_CTX_set_max_proto_version(server_.ssl_context(), TLS1_2_VERSION);
     server_.Post("/post", [this](const httplib::Request&, httplib::Response& res) {
       ++handled;
       res.set_content("posted", "text/plain");
@@ -116,7 +121,7 @@ TEST_F(HttpsTransport, TrustsTheSiteChainAndRefusesEveryOtherCertificateBeforeSe
        "127.0.0.1", "certificate has expired"},
       {"not yet valid", pki.Issue("future", Req().Valid("20980101000000Z", "")), site, false, "127.0.0.1",
        "certificate is not yet valid"},
-      {"client certificate demanded, none given", good, site, true, "127.0.0.1", "certificate required"},
+      {"client certificate demanded, none given", good, site, true, "127.0.0.1", "alert handshake failure"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
