@@ -33,6 +33,10 @@ struct WsdlConfiguration {
   std::string ticketManageURL;        // TICKETMANAGEURL
   std::string ticketManageWSDL;       // TICKETMANAGEWSDL
   bool postingJournal = true;         // POSTINGJOURNAL: 0, no, off or false switch it off
+  // TLSCAFILE, TLSCAPATH, TLSCLIENTCERT, TLSCLIENTKEY, TLSCLIENTKEYPASSFILE,
+  // TLSMINVERSION (empty or missing: 1.2). Taken as written; the transport
+  // checks them at the first exchange and names the key that is wrong.
+  HttpTlsSettings tls;
 };
 
 // Reads the file in the application folder once (found, decoded and parsed
@@ -40,12 +44,13 @@ struct WsdlConfiguration {
 // missing or unreadable file gives the defaults.
 WsdlConfiguration ReadWsdlConfiguration();
 
-// ReadWsdlConfiguration, then hands the stall limit to the HTTP transport
-// (quorl::SetHttpStallLimit); the stallLimit returned is the one in force.
+// ReadWsdlConfiguration, then hands the stall limit and the TLS settings to
+// the HTTP transport (quorl::SetHttpStallLimit, SetHttpTlsSettings); the
+// stallLimit returned is the one in force.
 WsdlConfiguration LoadWsdlConfiguration();
 
 // What _GetMemberSysWSURL does once it has read the file: hands the stall
-// limit of configuration to the HTTP transport, then looks the addresses up
+// limit and TLS settings of configuration to the HTTP transport, then looks the addresses up
 // for its address type and fills the five address strings. Reads no file.
 void LookUpServiceAddresses(const WsdlConfiguration& configuration);
 

@@ -65,6 +65,12 @@ quorl::WsdlConfiguration quorl::ReadWsdlConfiguration() {
   const std::string journal = Trim(value("POSTINGJOURNAL", ""));
   c.postingJournal = !(journal == "0" || SameTextAscii(journal, "no") || SameTextAscii(journal, "off") ||
                        SameTextAscii(journal, "false"));
+  c.tls.caFile = Trim(value("TLSCAFILE", ""));
+  c.tls.caPath = Trim(value("TLSCAPATH", ""));
+  c.tls.clientCert = Trim(value("TLSCLIENTCERT", ""));
+  c.tls.clientKey = Trim(value("TLSCLIENTKEY", ""));
+  c.tls.passPhraseFile = Trim(value("TLSCLIENTKEYPASSFILE", ""));
+  if (std::string v = Trim(value("TLSMINVERSION", "")); !v.empty()) c.tls.minVersion = v;
   return c;
 }
 
@@ -73,6 +79,7 @@ unsigned long quorl::WsdlConfigurationReads() { return configurationReads; }
 quorl::WsdlConfiguration quorl::LoadWsdlConfiguration() {
   WsdlConfiguration c = ReadWsdlConfiguration();
   SetHttpStallLimit(c.stallLimit);
+  SetHttpTlsSettings(c.tls);
   c.stallLimit = GetHttpStallLimit();
   return c;
 }
@@ -93,6 +100,7 @@ void quorl::LookUpServiceAddresses(const WsdlConfiguration& configuration) {
   // Set with the addresses, so a changed limit applies to the clients of
   // the agent being created (and the platform clients made after it).
   SetHttpStallLimit(configuration.stallLimit);
+  SetHttpTlsSettings(configuration.tls);
 
   TCADBPipe pipe;
   TClientDataSet dataSet;

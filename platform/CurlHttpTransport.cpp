@@ -1,6 +1,11 @@
 #include <curl/curl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <mutex>
 
 #include "platform/Exception.h"
@@ -123,6 +128,76 @@ bool RequestMayHaveLeft(CURL* curl) {
   return pretransfer > 0;
 }
 
+// One line of libcurl's own words, with its detailed reason (OpenSSL's, for
+// a refused certificate) when it gave one.
+std::string FailureReason(CURLcode rc, const char* detail) {
+  std::string reason = curl_easy_strerror(rc);
+  const std::string more(quorl::TrimView(detail));
+  if (!more.empty() && more != reason) reason += ": " + more;
+  for (char& c : reason)
+    if (c == '\n' || c == '\r') c = ' ';
+  return reason;
+}
+
+// A file named by a TLS setting, checked before the exchange so a wrong
+// setting says which key and which file instead of a handshake failure.
+std::string CheckFile(const char* key, const std::string& path, bool folder = false) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0)
+    return std::string(key) + ": cannot use " + path + ": " + std::strerror(errno);
+  if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
+    return std::string(key) + ": " + path + (folder ? " is not a folder" : " is not a file");
+  if (access(path.c_str(), folder ? (R_OK | X_OK) : R_OK) != 0)
+    return std::string(key) + ": cannot read " + path + ": " + std::strerror(errno);
+  return {};
+}
+
+// Everything wrong with the settings, as one message (empty when sound).
+std::string CheckTlsSettings(const quorl::HttpTlsSettings& tls) {
+  if (tls.minVersion != "1.2" && tls.minVersion != "1.3")
+    return "TLSMINVERSION: \"" + tls.minVersion + "\" is not 1.2 or 1.3";
+  const std::pair<const char*, const std::string*> files[] = {{"TLSCAFILE", &tls.caFile},
+                                                              {"TLSCLIENTCERT", &tls.clientCert},
+                                                              {"TLSCLIENTKEY", &tls.clientKey},
+                                                              {"TLSCLIENTKEYPASSFILE", &tls.passPhraseFile}};
+  for (const auto& [key, path] : files)
+    if (!path->empty())
+      if (std::string problem = CheckFile(key, *path); !problem.empty()) return problem;
+  if (!tls.caPath.empty())
+    if (std::string problem = CheckFile("TLSCAPATH", tls.caPath, true); !problem.empty()) return problem;
+  if (tls.clientCert.empty() && !tls.clientKey.empty()) return "TLSCLIENTKEY is set without TLSCLIENTCERT";
+  if (tls.clientKey.empty() && tls.clientCert.empty() && !tls.passPhraseFile.empty())
+    return "TLSCLIENTKEYPASSFILE is set without TLSCLIENTCERT";
+  if (!tls.passPhraseFile.empty()) {
+    struct stat st {};
+    stat(tls.passPhraseFile.c_str(), &st);
+    // A pass phrase anyone on the till can read protects nothing.
+    if ((st.st_mode & (S_IRGRP | S_IROTH)) != 0)
+      return "TLSCLIENTKEYPASSFILE: " + tls.passPhraseFile +
+             " is readable by group or others; it must be readable by its owner only";
+  }
+  return {};
+}
+
+// The first line of the pass-phrase file, without its line end.
+std::string ReadPassPhrase(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  std::getline(in, line);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// Overwritten before it is freed, so the pass phrase does not linger in
+// memory that is reused.
+struct Secret {
+  std::string text;
+  ~Secret() {
+    volatile char* p = text.data();
+    for (size_t i = 0; i < text.size(); ++i) p[i] = 0;
+  }
+};
+
 void GlobalInitOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -203,19 +278,57 @@ HttpResponse CurlHttpTransport::Send(const HttpRequest& request) {
     if (request.method != "POST") curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
   }
 
+  // Verification is set explicitly, not left to libcurl's defaults.
+  const HttpTlsSettings tls = GetHttpTlsSettings();
+  if (std::string problem = CheckTlsSettings(tls); !problem.empty())
+    RaiseFailure(request.url, problem, false);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(
+      curl, CURLOPT_SSLVERSION,
+      static_cast<long>(tls.minVersion == "1.3" ? CURL_SSLVERSION_TLSv1_3 : CURL_SSLVERSION_TLSv1_2) |
+          static_cast<long>(CURL_SSLVERSION_MAX_DEFAULT));
+  if (!tls.caFile.empty() || !tls.caPath.empty()) {
+    // The site's CAs replace the system's: a null option drops libcurl's
+    // built-in bundle or folder.
+    curl_easy_setopt(curl, CURLOPT_CAINFO, tls.caFile.empty() ? nullptr : tls.caFile.c_str());
+    curl_easy_setopt(curl, CURLOPT_CAPATH, tls.caPath.empty() ? nullptr : tls.caPath.c_str());
+  }
+  Secret passPhrase;
+  if (!tls.clientCert.empty()) {
+    curl_easy_setopt(curl, CURLOPT_SSLCERT, tls.clientCert.c_str());
+    curl_easy_setopt(curl, CURLOPT_SSLCERTTYPE, "PEM");
+    curl_easy_setopt(curl, CURLOPT_SSLKEY, tls.clientKey.empty() ? nullptr : tls.clientKey.c_str());
+    curl_easy_setopt(curl, CURLOPT_SSLKEYTYPE, "PEM");
+    if (!tls.passPhraseFile.empty()) {
+      passPhrase.text = ReadPassPhrase(tls.passPhraseFile);
+      curl_easy_setopt(curl, CURLOPT_KEYPASSWD, passPhrase.text.c_str());
+    }
+  }
+  char errorText[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+
   const CURLcode rc = curl_easy_perform(curl);
-  // The option points at a local of this call; clear it so nothing dangles.
+  // These options point at locals of this call; clear them so nothing dangles
+  // (libcurl keeps its own copy of the pass phrase until the next reset).
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_KEYPASSWD, nullptr);
 
   if (ex.bodyTooLarge || rc == CURLE_FILESIZE_EXCEEDED) RaiseFailure(request.url, "answer too large");
   if (ex.headersTooLarge) RaiseFailure(request.url, "answer headers too large");
-  const bool sent = RequestMayHaveLeft(curl);
+  // A server that demands a client certificate refuses the connection during
+  // its handshake and reads no request, even when TLS 1.3 let ours go out
+  // before its alert arrived.
+  const bool refusedForNoCertificate =
+      rc == CURLE_SSL_CLIENTCERT || std::strstr(errorText, "alert certificate required") != nullptr;
+  const bool sent = !refusedForNoCertificate && RequestMayHaveLeft(curl);
   if (ex.stalled)
     RaiseFailure(request.url,
                  "timed out: fewer than " + std::to_string(ex.stallLimit.bytes) + " bytes in " +
                      std::to_string(ex.stallLimit.seconds) + " seconds",
                  sent);
-  if (rc != CURLE_OK) RaiseFailure(request.url, curl_easy_strerror(rc), sent);
+  if (rc != CURLE_OK) RaiseFailure(request.url, FailureReason(rc, errorText), sent);
 
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);

@@ -1,5 +1,7 @@
 #include "platform/Http.h"
 
+#include <mutex>
+
 #include "platform/Exception.h"
 #include "platform/Text.h"
 
@@ -13,6 +15,16 @@ quorl::HttpTransportFactory& FactoryOverride() {
 quorl::HttpStallLimit& StallLimit() {
   static quorl::HttpStallLimit limit;
   return limit;
+}
+
+// Set by the agent's thread and read by every transport's: guarded.
+std::mutex& TlsLock() {
+  static std::mutex lock;
+  return lock;
+}
+quorl::HttpTlsSettings& TlsSettings() {
+  static quorl::HttpTlsSettings settings;
+  return settings;
 }
 
 // Used when the transport could not tell the status line's own reason phrase.
@@ -109,6 +121,16 @@ void SetHttpStallLimit(HttpStallLimit limit) {
 }
 
 HttpStallLimit GetHttpStallLimit() { return StallLimit(); }
+
+void SetHttpTlsSettings(HttpTlsSettings settings) {
+  std::lock_guard<std::mutex> lock(TlsLock());
+  TlsSettings() = std::move(settings);
+}
+
+HttpTlsSettings GetHttpTlsSettings() {
+  std::lock_guard<std::mutex> lock(TlsLock());
+  return TlsSettings();
+}
 
 std::unique_ptr<HttpTransport> MakeHttpTransport() {
   if (HttpTransportFactory f = FactoryOverride()) return f();

@@ -32,6 +32,30 @@ struct HttpStallLimit {
 // from its configuration file each time it reads its service addresses.
 void SetHttpStallLimit(HttpStallLimit limit);
 HttpStallLimit GetHttpStallLimit();
+
+// How HTTPS exchanges prove who they talk to. The server's chain and host
+// name are always verified: there is deliberately no way to switch that off.
+// Empty CA settings mean the system's trusted CAs; either one given replaces
+// them. The client certificate and key are PEM files; a key's pass phrase is
+// read from passPhraseFile at each exchange (never kept in a setting, and
+// the file is refused when group or others may read it). minVersion is "1.2"
+// or "1.3". Every file is checked at the exchange, before anything is sent,
+// so a wrong setting is one EIdSocketError naming its configuration key
+// (the comments below) and the file.
+struct HttpTlsSettings {
+  std::string caFile;              // TLSCAFILE
+  std::string caPath;              // TLSCAPATH
+  std::string clientCert;          // TLSCLIENTCERT
+  std::string clientKey;           // TLSCLIENTKEY
+  std::string passPhraseFile;      // TLSCLIENTKEYPASSFILE
+  std::string minVersion = "1.2";  // TLSMINVERSION
+  bool operator==(const HttpTlsSettings&) const = default;
+};
+
+// The process-wide TLS settings, applied by every CurlHttpTransport from its
+// next exchange on; set like the stall limit, from the configuration file.
+void SetHttpTlsSettings(HttpTlsSettings settings);
+HttpTlsSettings GetHttpTlsSettings();
 // Answers larger than this are refused: no unbounded memory from a peer.
 constexpr size_t kHttpMaxBodyBytes = 64u * 1024u * 1024u;
 
@@ -51,7 +75,8 @@ struct HttpResponse {
 
 // The HTTP seam. Send performs one exchange and returns whatever status the
 // server answered; it raises EIdSocketError (with the cause in the message)
-// when no answer arrives: refused, unresolved, timed out, body too large.
+// when no answer arrives: refused, unresolved, timed out, body too large,
+// certificate refused.
 class HttpTransport {
  public:
   virtual ~HttpTransport() = default;

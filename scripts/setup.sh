@@ -8,6 +8,7 @@ packages=(
   libpugixml-dev libcurl4-openssl-dev libsqlite3-dev libcpp-httplib-dev sqlite3
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   rapidjson-dev nlohmann-json3-dev libssl-dev
+  openssl ca-certificates
   clang libclang-rt-14-dev clang-format
   locales
   qt6-base-dev libgl-dev fonts-wqy-microhei libcli11-dev

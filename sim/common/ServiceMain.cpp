@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <stdexcept>
 #include <thread>
 
 namespace quorl::simcommon {
@@ -34,6 +35,14 @@ void AddServiceOptions(CLI::App& app, ServiceOptions& options) {
       ->check(
           [](const std::string& v) { return v.empty() ? std::string("must not be empty") : std::string(); });
   app.add_option("--host", options.host, "address to listen on")->capture_default_str();
+  CLI::Option* cert = app.add_option("--tls-cert", options.tlsCert,
+                                     "serve HTTPS only, with this PEM certificate (chain) file");
+  CLI::Option* key = app.add_option("--tls-key", options.tlsKey, "the PEM private key of --tls-cert");
+  cert->needs(key);
+  key->needs(cert);
+  app.add_option("--client-ca", options.clientCa,
+                 "with --tls-cert: demand a client certificate signed by a CA in this PEM file")
+      ->needs(cert);
   app.footer("The first line on stdout is \"listening on PORT\". SIGINT or SIGTERM stop it.");
 }
 
@@ -49,6 +58,20 @@ std::optional<int> ParseServiceOptions(CLI::App& app, int argc, char** argv) {
   }
   return std::nullopt;
 }
+
+std::unique_ptr<httplib::Server> MakeServer(const ServiceOptions& options) {
+  if (options.tlsCert.empty()) return std::make_unique<httplib::Server>();
+  auto server =
+      std::make_unique<httplib::SSLServer>(options.tlsCert.c_str(), options.tlsKey.c_str(),
+                                           options.clientCa.empty() ? nullptr : options.clientCa.c_str());
+  if (!server->is_valid())
+    throw std::runtime_error("cannot use the certificate " + options.tlsCert + " with the key " +
+                             options.tlsKey +
+                             (options.clientCa.empty() ? "" : " and client CA " + options.clientCa));
+  return server;
+}
+
+std::string Scheme(const ServiceOptions& options) { return options.tlsCert.empty() ? "http" : "https"; }
 
 void BlockStopSignals() {
   // A shell starts background jobs with SIGINT ignored, and an ignored

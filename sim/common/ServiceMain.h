@@ -11,6 +11,7 @@
 //   return Serve(server, options, program);
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,14 +29,24 @@ struct ServiceOptions {
   std::string db;
   std::string host = "127.0.0.1";
   int boundPort = 0;  // set by Serve once bound, before any request is answered
+  // With a certificate the service speaks HTTPS only; with a client CA it
+  // also demands a client certificate signed by it.
+  std::string tlsCert, tlsKey, clientCa;
 };
 
-// --port N (0 to 65535) and --db PATH, both required, and --host ADDR.
+// --port N (0 to 65535) and --db PATH, both required, --host ADDR, and
+// --tls-cert FILE --tls-key FILE [--client-ca FILE].
 void AddServiceOptions(CLI::App& app, ServiceOptions& options);
 
 // Parses argv. Returns an exit code when the program should end now: 0 after
 // printing --help, 2 (message on stderr) for options it does not accept.
 std::optional<int> ParseServiceOptions(CLI::App& app, int argc, char** argv);
+
+// The server the options ask for: plain HTTP, or HTTPS with the PEM
+// certificate and key. Raises std::runtime_error when they cannot be loaded.
+std::unique_ptr<httplib::Server> MakeServer(const ServiceOptions& options);
+// "https" or "http", for the addresses a service hands out about itself.
+std::string Scheme(const ServiceOptions& options);
 
 // Blocks SIGINT and SIGTERM in the calling thread, so every thread started
 // afterwards inherits the mask and only Serve's waiter receives them, and

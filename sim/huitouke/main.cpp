@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -18,7 +19,7 @@ namespace {
 constexpr const char* kProgram = "huitouke-sim";
 
 constexpr const char* kDescription =
-    "Serves the HuiTouKe platform's requests over HTTP:\n"
+    "Serves the HuiTouKe platform's requests over HTTP (HTTPS only with --tls-cert):\n"
     "  POST <base>get_card_list     member and cards by mobile, e-mail or card number\n"
     "  POST <base>ConsumeInfoPost   charge a card, once per order\n"
     "  GET  <base>view_invoice      a card's movements, 25 to a page\n"
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
     if (seed) store.Seed(seedMovements);
     quorl::htksim::SimService service(store, {key, merchant});
 
-    httplib::Server server;
+    const std::unique_ptr<httplib::Server> serverPtr = sc::MakeServer(options);
+    httplib::Server& server = *serverPtr;
     server.set_payload_max_length(kMaxBodyBytes);
     server.set_read_timeout(10);
     server.set_write_timeout(10);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,7 +45,7 @@ bool IsPlainHost(const std::string& host) {
 int main(int argc, char** argv) {
   namespace sc = quorl::simcommon;
   CLI::App app("Serves the TicketManage SOAP service at http://ADDR:PORT" + std::string(kPath) +
-                   " and its WSDL at the same address with ?wsdl.",
+                   " (https with --tls-cert) and its WSDL at the same address with ?wsdl.",
                kProgram);
   sc::ServiceOptions options;
   sc::AddServiceOptions(app, options);
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
     std::mutex serviceLock;  // one database connection, one request at a time
     std::atomic<bool> stalled{false};
 
-    httplib::Server server;
+    const std::unique_ptr<httplib::Server> serverPtr = sc::MakeServer(options);
+    httplib::Server& server = *serverPtr;
     server.set_payload_max_length(kMaxRequestBytes);
     server.Get(kPath, [&](const httplib::Request& req, httplib::Response& res) {
       if (!req.has_param("wsdl")) {
@@ -80,7 +82,8 @@ int main(int argc, char** argv) {
       }
       std::string authority = req.get_header_value("Host");
       if (!IsPlainHost(authority)) authority = options.host + ":" + std::to_string(options.boundPort);
-      res.set_content(endpoint.Wsdl("http://" + authority + kPath), "text/xml; charset=utf-8");
+      res.set_content(endpoint.Wsdl(sc::Scheme(options) + "://" + authority + kPath),
+                      "text/xml; charset=utf-8");
     });
     server.Post(kPath, [&](const httplib::Request& req, httplib::Response& res) {
       quorl::sim::SoapEndpoint::Reply reply;

@@ -267,7 +267,11 @@ TEST(CurlHttpTransport, RefusedConnectionNamesCauseAndUrl) {
     transport.Send({"GET", url, {}, ""});
     ADD_FAILURE();
   } catch (const EIdSocketError& e) {
-    EXPECT_EQ(e.Message(), "HTTP request to " + url + " failed: Couldn't connect to server");
+    // libcurl's summary first, then its detailed reason, on one line.
+    const std::string expected =
+        "HTTP request to " + url + " failed: Couldn't connect to server: Failed to connect to";
+    EXPECT_EQ(e.Message().substr(0, expected.size()), expected);
+    EXPECT_EQ(e.Message().find('\n'), std::string::npos);
   }
 }
 
