@@ -104,6 +104,23 @@ inline Variant ServerPacket(const std::string& order, const std::string& card, c
   return ds.Data();
 }
 
+// Posts one ticket of 35.00 for member 1001 as order `order` through the
+// web service.
+inline bool PostWebPurchase(TMemberSysAgentImpl_ZEL& agent, const std::string& order) {
+  TTicketInfoRecordList_VRISK tickets;
+  TTicketInfoRecord_VRISK line{"A", "35.00", "1", "35.00"};
+  tickets.Add(&line);
+  TMemberInfoRecord_VRISK r;
+  r.MC_OrderCode = order;
+  r.MC_MemberID = "1001";
+  r.MC_Cost = "35.00";
+  r.MC_Creater = "1001";
+  r.MC_Group = "G01";
+  r.MC_Time = "2026-12-08 10:00:00";
+  r.Tickets = &tickets;
+  return agent.ComsumeInfoPost(&r, true, false);
+}
+
 class AgentFixture : public CoreFixture {
  protected:
   void SetUp() override {

@@ -147,18 +147,7 @@ TEST_F(PostingFaults, WebServiceChargesOnceWhateverFails) {
   quorl::test::TempFolder data;
   std::optional<quorl::test::TicketManageSim> service(std::in_place, data.File("tm.db"));
   const auto post = [this](const std::string& order) {
-    TTicketInfoRecordList_VRISK tickets;
-    TTicketInfoRecord_VRISK line{"A", "35.00", "1", "35.00"};
-    tickets.Add(&line);
-    TMemberInfoRecord_VRISK r;
-    r.MC_OrderCode = order;
-    r.MC_MemberID = "1001";
-    r.MC_Cost = "35.00";
-    r.MC_Creater = "1001";
-    r.MC_Group = "G01";
-    r.MC_Time = "2026-12-08 10:00:00";
-    r.Tickets = &tickets;
-    const bool ok = Impl().ComsumeInfoPost(&r, true, false);
+    const bool ok = quorl::test::PostWebPurchase(Impl(), order);
     // Only a paid sale leaves its receipt for the print application.
     EXPECT_EQ(std::filesystem::exists(PrintFolder() + "/Print.xml"), ok);
     return ok;

@@ -91,18 +91,7 @@ TEST_F(AgentOverTls, BothBackEndsWorkWithTheSiteCaAndRefuseAServerTheTillCannotV
          return list->Count() == 1 ? quorl::GbkToUtf8(list->GetItems(0)->MemberName) : std::string();
        },
        [](AgentOverTls& t, const std::string& order) {
-         TTicketInfoRecordList_VRISK tickets;
-         TTicketInfoRecord_VRISK line{"A", "35.00", "1", "35.00"};
-         tickets.Add(&line);
-         TMemberInfoRecord_VRISK r;
-         r.MC_OrderCode = order;
-         r.MC_MemberID = "1001";
-         r.MC_Cost = "35.00";
-         r.MC_Creater = "1001";
-         r.MC_Group = "G01";
-         r.MC_Time = "2026-12-08 10:00:00";
-         r.Tickets = &tickets;
-         return t.Impl().ComsumeInfoPost(&r, true, false);
+         return quorl::test::PostWebPurchase(t.Impl(), order);
        },
        [](AgentOverTls& t) -> int64_t {
          return std::llround(std::stod(quorl::Utf16ToUtf8(
