@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "agent/AgentInternal.h"
 #include "agent/PostingJournal.h"
 #include "agent/TMemberSysAgentImpl_ZEL.h"
 #include "core/CoreState.h"

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <pugixml.hpp>
 
+#include "agent/AgentInternal.h"
 #include "agent/TMemberSysAgentImpl_ZEL.h"
 #include "host/WarningMessage.h"
 #include "memberdata/GbkXml.h"

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "agent/AgentInternal.h"
 #include "core/CoreState.h"
 #include "core/uCoreMemberSys_ZEL.h"
 #include "host/MemberAccount.h"

@@ -86,25 +86,8 @@ class QUORL_PACKAGE_API TMemberSysAgentImpl_ZEL : public TInterfacedObject, publ
 
 namespace quorl {
 
-// The message texts the agent shows (8-bit GBK) and the caption.
-extern const char* const kAgentWarningCaption;   // "警告"
-extern const char* const kPostingFailedMessage;  // "会员购票信息保存失败!，请与管理员联系"
-extern const char* const kCheckFailedMessage;    // "会员校验失败，请与管理员联系"
-extern const char* const kReportFailedMessage;   // "会员储入信息查询失败!，请与管理员联系"
-
 // Folder and file of the print application, relative to the application folder.
 inline constexpr const char* kPrintFolderName = "MemberPrint_vrisk/";
 inline constexpr const char* kPrintAppFileName = "PrintApp.exe";
-
-// The report dataset of a report answer (host text): "data" with one
-// "dataitem" row per payment. Raises EXMLDocError ("Parse Error: Invalid XML
-// Format!" for a wrong element), EConvertError for an operator id that is
-// not a 32-bit integer; an unreadable amount is 0.
-Variant ReadBalanceReport(const std::string& gbkText);
-
-// Reads a decimal number written with the decimal separator of the process's
-// numeric locale (LC_NUMERIC), as the host's locale settings have it.
-// False for anything else.
-bool TryStrToFloatHostLocale(const std::string& text, double& out);
 
 }  // namespace quorl

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "agent/TMemberSysAgentImpl_ZEL.h"
+#include "agent/AgentInternal.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
 

@@ -5,13 +5,14 @@
 #include <memory>
 #include <string>
 
+#include "host/HostExport.h"
 #include "platform/Variant.h"
 
 namespace quorl {
 class DatabaseConnection;
 }
 
-class TCADBPipe {
+class QUORL_HOST_API TCADBPipe {
  public:
   TCADBPipe();
   ~TCADBPipe();
@@ -39,5 +40,5 @@ namespace quorl {
 struct QueryResult;
 // Builds the dataset packet of a query result (UTF-8 text becomes GBK).
 // Exposed for the member-account service and for tests.
-Variant ResultToPacket(const QueryResult& result);
+QUORL_HOST_API Variant ResultToPacket(const QueryResult& result);
 }  // namespace quorl

@@ -15,13 +15,14 @@
 #include <variant>
 #include <vector>
 
+#include "host/HostExport.h"
 #include "platform/Exception.h"
 
 namespace quorl {
 
 // Another connection's transaction got in the way (a deadlock or a
 // serialization failure): this one was rolled back and may simply run again.
-class EDatabaseConflict : public EDatabaseError {
+class QUORL_HOST_API EDatabaseConflict : public EDatabaseError {
   using EDatabaseError::EDatabaseError;
 };
 
@@ -29,7 +30,7 @@ class EDatabaseConflict : public EDatabaseError {
 // the session was ended, an I/O error on the file): the transaction may or
 // may not have been kept. Every other EDatabaseError from a transaction
 // means it was not.
-class EDatabaseOutcomeUnknown : public EDatabaseError {
+class QUORL_HOST_API EDatabaseOutcomeUnknown : public EDatabaseError {
   using EDatabaseError::EDatabaseError;
 };
 
@@ -40,17 +41,17 @@ using DbValue = std::variant<std::monostate, int64_t, double, std::string>;
 
 inline bool IsNull(const DbValue& v) { return std::holds_alternative<std::monostate>(v); }
 
-struct QueryColumn {
+struct QUORL_HOST_API QueryColumn {
   std::string name;          // as the statement names it (alias included)
   std::string declaredType;  // the table's declared type; empty for expressions
 };
 
-struct QueryResult {
+struct QUORL_HOST_API QueryResult {
   std::vector<QueryColumn> columns;
   std::vector<std::vector<DbValue>> rows;  // each row has columns.size() cells
 };
 
-class DatabaseConnection {
+class QUORL_HOST_API DatabaseConnection {
  public:
   virtual ~DatabaseConnection() = default;
 
@@ -80,7 +81,7 @@ class DatabaseConnection {
 };
 
 // Rolls back on destruction unless Commit() was called.
-class Transaction {
+class QUORL_HOST_API Transaction {
  public:
   explicit Transaction(DatabaseConnection& db) : db_(db) { db_.Begin(); }
   ~Transaction() {
@@ -110,13 +111,13 @@ using DatabaseOpener = std::function<std::unique_ptr<DatabaseConnection>(const s
 // (IsPostgresLocation) connects to that server; anything else is an SQLite
 // file, opened in WAL mode with a busy timeout and foreign keys on and created
 // when missing. Raises EDatabaseError when it cannot be opened.
-std::unique_ptr<DatabaseConnection> OpenDatabase(const std::string& location);
+QUORL_HOST_API std::unique_ptr<DatabaseConnection> OpenDatabase(const std::string& location);
 
 // Installs another opener; an empty one restores SQLite.
-void SetDatabaseOpener(DatabaseOpener opener);
+QUORL_HOST_API void SetDatabaseOpener(DatabaseOpener opener);
 
 // The SQLite opener itself, for callers that want it whatever is installed.
-std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& location);
+QUORL_HOST_API std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& location);
 
 // True for a PostgreSQL connection string: a postgresql:// (or
 // postgres://) URI, or text in which a connection keyword that the PostgreSQL
@@ -124,35 +125,36 @@ std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& locati
 // service, options, sslmode...) starts a word and is followed by '='.
 // Anything else (a plain path, a file: URI) is an SQLite file path, so a
 // connection string is never taken for a file name.
-bool IsPostgresLocation(const std::string& location);
+QUORL_HOST_API bool IsPostgresLocation(const std::string& location);
 
 // The PostgreSQL opener: connects (10 s time-out unless the location sets
 // connect_timeout; TCP keepalives unless it sets keepalives*), text in UTF-8,
 // and gives the session a lock time-out and a statement time-out of 10 s
 // unless the location sets its own (options='-c lock_timeout=...'). Error
 // messages never repeat a password the location holds.
-std::unique_ptr<DatabaseConnection> OpenPostgresDatabase(const std::string& location);
+QUORL_HOST_API std::unique_ptr<DatabaseConnection> OpenPostgresDatabase(const std::string& location);
 
 // The location with any password replaced by "***", for messages: the
 // password of a URI's user part and of its ?password= parameter, the value
 // of password= in key=value form (quoted or not). Other locations unchanged.
-std::string RedactLocation(const std::string& location);
+QUORL_HOST_API std::string RedactLocation(const std::string& location);
 
 // `text` (a message) with every password the location holds, as written and
 // as the client library reads it (percent-decoded, unquoted), and the
 // location itself replaced; when a password is too short to be told from
 // other text, a message that holds it is replaced whole.
-std::string ScrubSecrets(const std::string& location, const std::string& text);
+QUORL_HOST_API std::string ScrubSecrets(const std::string& location, const std::string& text);
 
 // Whether the server at location answers and has the table (in the
 // connection's search path). kUnreachable sets *error to the reason.
 enum class ServerState { kHasTable, kNoTable, kUnreachable };
-ServerState ProbePostgresDatabase(const std::string& location, const std::string& table, std::string* error);
+QUORL_HOST_API ServerState ProbePostgresDatabase(const std::string& location, const std::string& table,
+                                                 std::string* error);
 
 // What an existing SQLite file at utf8Path holds, found read-only: the file is
 // never created or written. kUnknown when it cannot be told (missing,
 // locked, unreadable, damaged): the real open reports those.
 enum class SqliteFileState { kHasTable, kNoTable, kNotSqlite, kUnknown };
-SqliteFileState ProbeSqliteFile(const std::string& utf8Path, const std::string& table);
+QUORL_HOST_API SqliteFileState ProbeSqliteFile(const std::string& utf8Path, const std::string& table);
 
 }  // namespace quorl

@@ -12,9 +12,10 @@
 #include <cstdint>
 #include <string>
 
+#include "host/HostExport.h"
 #include "platform/Variant.h"
 
-class TCAMemberAccount {
+class QUORL_HOST_API TCAMemberAccount {
  public:
   TCAMemberAccount();
 
@@ -53,7 +54,7 @@ class TCAMemberAccount {
 namespace quorl {
 
 // What the host database holds under one order code. Texts are GBK.
-struct StoredConsumption {
+struct QUORL_HOST_API StoredConsumption {
   bool found = false;
   std::string cardNo;
   int64_t memberId = 0;
@@ -65,6 +66,7 @@ struct StoredConsumption {
 
 // Reads the consumption stored under `gbkOrderCode` in the database the
 // context names. Raises EDatabaseError when the database cannot be read.
-StoredConsumption FindStoredConsumption(const std::string& gbkContext, const std::string& gbkOrderCode);
+QUORL_HOST_API StoredConsumption FindStoredConsumption(const std::string& gbkContext,
+                                                       const std::string& gbkOrderCode);
 
 }  // namespace quorl

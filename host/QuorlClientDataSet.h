@@ -2,6 +2,7 @@
 // package, which uses only the dataset operations of TClientDataSet.
 #pragma once
 
+#include "host/HostExport.h"
 #include "platform/ClientDataSet.h"
 
-class TQuorlClientDataSet : public TClientDataSet {};
+class QUORL_HOST_API TQuorlClientDataSet : public TClientDataSet {};

@@ -10,10 +10,11 @@
 
 #include <string>
 
+#include "host/HostExport.h"
 #include "platform/Interfaces.h"
 
 // Answers the member group of this till.
-struct IGroupCodeProvider : IInterface {
+struct QUORL_HOST_API IGroupCodeProvider : IInterface {
   static constexpr TGUID IID = TGUID::Parse("{E88D5B2A-DDEB-4A93-9EF6-1D3BBD0F9DFA}");
   virtual std::string GetGroupCode() = 0;  // 8-bit (GBK)
 };
@@ -22,7 +23,7 @@ struct IGroupCodeProvider : IInterface {
 // delete. AddRef/Release do not count and never delete (they return -1), so
 // interface pointers taken from it must not outlive it. QueryInterface
 // answers IInterface and IGroupCodeProvider (and adds no reference).
-class TQuorlContext : public IGroupCodeProvider {
+class QUORL_HOST_API TQuorlContext : public IGroupCodeProvider {
  public:
   // owner is accepted for the component shape and ignored (always null here).
   // Loads the current host session string (quorl::HostSession()).
@@ -60,21 +61,21 @@ namespace quorl {
 
 // The process-wide session string that new TQuorlContext objects load.
 // Empty until the host sets it.
-void SetHostSession(const std::string& contextString);
-std::string HostSession();
+QUORL_HOST_API void SetHostSession(const std::string& contextString);
+QUORL_HOST_API std::string HostSession();
 
 // Builds a context string from its three values (8-bit), escaping them so
 // any text, paths with ';' or '=' included, survives the round trip.
-std::string MakeContextString(const std::string& node, const std::string& group,
-                              const std::string& databaseLocation);
+QUORL_HOST_API std::string MakeContextString(const std::string& node, const std::string& group,
+                                             const std::string& databaseLocation);
 
 // The three values of a context string. Tolerant: unknown keys and malformed
 // parts are skipped, a missing value is empty, bad escapes stay as written.
-struct ContextValues {
+struct QUORL_HOST_API ContextValues {
   std::string node;
   std::string group;
   std::string databaseLocation;
 };
-ContextValues ParseContextString(const std::string& contextString);
+QUORL_HOST_API ContextValues ParseContextString(const std::string& contextString);
 
 }  // namespace quorl

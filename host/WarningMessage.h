@@ -7,13 +7,15 @@
 #include <functional>
 #include <string>
 
-void ShowWarningMessage(const std::string& message, const std::string& caption);
+#include "host/HostExport.h"
+
+QUORL_HOST_API void ShowWarningMessage(const std::string& message, const std::string& caption);
 
 namespace quorl {
 
 using WarningHandler = std::function<void(const std::string& message, const std::string& caption)>;
 
 // Installs the handler; an empty handler (nullptr) restores the default.
-void SetWarningHandler(WarningHandler h);
+QUORL_HOST_API void SetWarningHandler(WarningHandler h);
 
 }  // namespace quorl

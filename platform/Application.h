@@ -8,15 +8,17 @@
 
 #include <string>
 
+#include "platform/RtlExport.h"
+
 namespace quorl {
 
-std::string ApplicationDirectory();
-void SetApplicationDirectory(const std::string& dir);  // '/' is appended when missing
-std::string ExecutablePath();
+QUORL_RTL_API std::string ApplicationDirectory();
+QUORL_RTL_API void SetApplicationDirectory(const std::string& dir);  // '/' is appended when missing
+QUORL_RTL_API std::string ExecutablePath();
 
 // The host's main window, passed as owner of what the package starts. The
 // Linux host has none unless it sets one.
-void* MainWindowHandle();
-void SetMainWindowHandle(void* handle);
+QUORL_RTL_API void* MainWindowHandle();
+QUORL_RTL_API void SetMainWindowHandle(void* handle);
 
 }  // namespace quorl

@@ -23,18 +23,19 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/RtlExport.h"
 #include "platform/Variant.h"
 
 enum class TFieldType { ftString, ftInteger, ftFloat, ftDateTime, ftBoolean };
 
-struct TFieldDef {
+struct QUORL_RTL_API TFieldDef {
   std::string Name;
   TFieldType DataType = TFieldType::ftString;
   int Size = 0;  // bytes, text fields only
   bool Required = false;
 };
 
-class TFieldDefs {
+class QUORL_RTL_API TFieldDefs {
  public:
   void Add(std::string name, TFieldType type, int size = 0, bool required = false);
   void Clear() { defs_.clear(); }
@@ -48,7 +49,7 @@ class TFieldDefs {
 class TClientDataSet;
 
 // One column bound to the current row of its dataset.
-class TField {
+class QUORL_RTL_API TField {
  public:
   const std::string& FieldName() const { return def_.Name; }
   TFieldType DataType() const { return def_.DataType; }
@@ -85,7 +86,7 @@ class TField {
   int index_;
 };
 
-class TClientDataSet {
+class QUORL_RTL_API TClientDataSet {
  public:
   TClientDataSet();
   virtual ~TClientDataSet();
@@ -131,6 +132,6 @@ class TClientDataSet {
 
  private:
   friend class TField;
-  struct Impl;
+  struct QUORL_RTL_LOCAL Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
+#include "platform/RtlExport.h"
+
 namespace quorl {
 
-class Clock {
+class QUORL_RTL_API Clock {
  public:
   virtual ~Clock() = default;
   // Seconds since 1970-01-01 00:00:00 of the machine's local clock: the
@@ -15,13 +17,13 @@ class Clock {
   virtual double Now() = 0;
 };
 
-class SystemClock : public Clock {
+class QUORL_RTL_API SystemClock : public Clock {
  public:
   int64_t LocalSecondsSinceEpoch() override;
   double Now() override;
 };
 
-Clock& CurrentClock();
-void SetClock(Clock* clock);  // nullptr restores the system clock; caller owns it
+QUORL_RTL_API Clock& CurrentClock();
+QUORL_RTL_API void SetClock(Clock* clock);  // nullptr restores the system clock; caller owns it
 
 }  // namespace quorl

@@ -6,7 +6,9 @@
 #include <exception>
 #include <string>
 
-class Exception : public std::exception {
+#include "platform/RtlExport.h"
+
+class QUORL_RTL_API Exception : public std::exception {
  public:
   explicit Exception(std::string message) : message_(std::move(message)) {}
   const std::string& Message() const noexcept { return message_; }
@@ -17,38 +19,38 @@ class Exception : public std::exception {
 };
 
 // List index out of bounds (TList and the classes built on it).
-class EListError : public Exception {
+class QUORL_RTL_API EListError : public Exception {
   using Exception::Exception;
 };
 // Invalid typecast: a value asked for as a kind it cannot be (variants, JSON getters).
-class EInvalidCast : public Exception {
+class QUORL_RTL_API EInvalidCast : public Exception {
   using Exception::Exception;
 };
 // Interface not supported by an object asked for it.
-class EIntfCastError : public Exception {
+class QUORL_RTL_API EIntfCastError : public Exception {
   using Exception::Exception;
 };
 // Text that does not convert to a number, date or Boolean.
-class EConvertError : public Exception {
+class QUORL_RTL_API EConvertError : public Exception {
   using Exception::Exception;
 };
 // A variant that cannot be converted to the type asked for (Null to text, text to number...).
-class EVariantError : public EConvertError {
+class QUORL_RTL_API EVariantError : public EConvertError {
   using EConvertError::EConvertError;
 };
 // Dataset errors: field not found, corrupt packet, operation on a closed dataset.
-class EDatabaseError : public Exception {
+class QUORL_RTL_API EDatabaseError : public Exception {
   using Exception::Exception;
 };
 // A file that cannot be opened, read or written.
-class EFOpenError : public Exception {
+class QUORL_RTL_API EFOpenError : public Exception {
   using Exception::Exception;
 };
 // Connection failures of the HTTP client: refused, unresolved, timed out.
 // RequestSent is false only when the request surely never left (no
 // connection was made), so the server cannot have acted on it; a posting
 // that fails after that may have been charged.
-class EIdSocketError : public Exception {
+class QUORL_RTL_API EIdSocketError : public Exception {
  public:
   explicit EIdSocketError(std::string message, bool requestSent = true)
       : Exception(std::move(message)), requestSent_(requestSent) {}
@@ -59,7 +61,7 @@ class EIdSocketError : public Exception {
 };
 // The HTTP server answered with an error status; the body is kept because a
 // SOAP fault travels inside an HTTP 500.
-class EIdHTTPProtocolException : public Exception {
+class QUORL_RTL_API EIdHTTPProtocolException : public Exception {
  public:
   EIdHTTPProtocolException(std::string message, int errorCode, std::string errorBody)
       : Exception(std::move(message)), errorCode_(errorCode), errorBody_(std::move(errorBody)) {}
@@ -71,7 +73,7 @@ class EIdHTTPProtocolException : public Exception {
   std::string errorBody_;
 };
 // A SOAP fault returned by a service: fault code and fault string.
-class ERemotableException : public Exception {
+class QUORL_RTL_API ERemotableException : public Exception {
  public:
   ERemotableException(std::string faultCode, std::string faultString)
       : Exception(faultString), faultCode_(std::move(faultCode)) {}
@@ -82,10 +84,10 @@ class ERemotableException : public Exception {
   std::string faultCode_;
 };
 // An answer that is not what the protocol allows (not a SOAP envelope, ...).
-class ESOAPDomConvertError : public Exception {
+class QUORL_RTL_API ESOAPDomConvertError : public Exception {
   using Exception::Exception;
 };
 // XML text that does not parse, or a document that breaks an expected shape.
-class EXMLDocError : public Exception {
+class QUORL_RTL_API EXMLDocError : public Exception {
   using Exception::Exception;
 };

@@ -6,6 +6,8 @@
 #include <cfloat>
 #include <cstddef>
 
+#include "platform/RtlExport.h"
+
 namespace quorl {
 
 // The quick routes rely on extended precision; elsewhere everything takes the
@@ -30,6 +32,6 @@ inline constexpr std::array<long double, kExactPow10 + 1> kPow10 = [] {
 // "INF", "-INF" and "0" (negative zero too) for the special values. Returns
 // the bytes written to `buf`, which must hold kMaxFloatText bytes.
 inline constexpr size_t kMaxFloatText = 32;
-size_t FormatFloat15(long double value, char* buf);
+QUORL_RTL_API size_t FormatFloat15(long double value, char* buf);
 
 }  // namespace quorl

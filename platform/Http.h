@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Lists.h"
+#include "platform/RtlExport.h"
 
 namespace quorl {
 
@@ -21,7 +22,7 @@ constexpr long kHttpConnectTimeoutSeconds = 10;
 // received together, headers included) within `seconds` seconds, counted
 // from its start and again from each moment `bytes` more had moved. Waiting
 // for the server to begin its answer counts as stalling.
-struct HttpStallLimit {
+struct QUORL_RTL_API HttpStallLimit {
   long bytes = 1024;
   long seconds = 60;
   bool operator==(const HttpStallLimit&) const = default;
@@ -30,8 +31,8 @@ struct HttpStallLimit {
 // The process-wide stall limit, applied by every CurlHttpTransport from its
 // next exchange on. A value below 1 takes its default. The package sets it
 // from its configuration file each time it reads its service addresses.
-void SetHttpStallLimit(HttpStallLimit limit);
-HttpStallLimit GetHttpStallLimit();
+QUORL_RTL_API void SetHttpStallLimit(HttpStallLimit limit);
+QUORL_RTL_API HttpStallLimit GetHttpStallLimit();
 
 // How HTTPS exchanges prove who they talk to. The server's chain and host
 // name are always verified: there is deliberately no way to switch that off.
@@ -42,7 +43,7 @@ HttpStallLimit GetHttpStallLimit();
 // or "1.3". Every file is checked at the exchange, before anything is sent,
 // so a wrong setting is one EIdSocketError naming its configuration key
 // (the comments below) and the file.
-struct HttpTlsSettings {
+struct QUORL_RTL_API HttpTlsSettings {
   std::string caFile;              // TLSCAFILE
   std::string caPath;              // TLSCAPATH
   std::string clientCert;          // TLSCLIENTCERT
@@ -54,19 +55,19 @@ struct HttpTlsSettings {
 
 // The process-wide TLS settings, applied by every CurlHttpTransport from its
 // next exchange on; set like the stall limit, from the configuration file.
-void SetHttpTlsSettings(HttpTlsSettings settings);
-HttpTlsSettings GetHttpTlsSettings();
+QUORL_RTL_API void SetHttpTlsSettings(HttpTlsSettings settings);
+QUORL_RTL_API HttpTlsSettings GetHttpTlsSettings();
 // Answers larger than this are refused: no unbounded memory from a peer.
 constexpr size_t kHttpMaxBodyBytes = 64u * 1024u * 1024u;
 
-struct HttpRequest {
+struct QUORL_RTL_API HttpRequest {
   std::string method;  // "GET" or "POST"
   std::string url;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
 };
 
-struct HttpResponse {
+struct QUORL_RTL_API HttpResponse {
   int status = 0;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
@@ -77,7 +78,7 @@ struct HttpResponse {
 // server answered; it raises EIdSocketError (with the cause in the message)
 // when no answer arrives: refused, unresolved, timed out, body too large,
 // certificate refused.
-class HttpTransport {
+class QUORL_RTL_API HttpTransport {
  public:
   virtual ~HttpTransport() = default;
   virtual HttpResponse Send(const HttpRequest& request) = 0;
@@ -86,7 +87,7 @@ class HttpTransport {
 // libcurl, one easy handle per transport, so connections are reused. A
 // stalled exchange raises EIdSocketError "... timed out: fewer than N bytes
 // in T seconds".
-class CurlHttpTransport : public HttpTransport {
+class QUORL_RTL_API CurlHttpTransport : public HttpTransport {
  public:
   explicit CurlHttpTransport(long connectTimeoutSeconds = kHttpConnectTimeoutSeconds);
   ~CurlHttpTransport() override;
@@ -102,15 +103,15 @@ class CurlHttpTransport : public HttpTransport {
 // Creates the transport of each new TIdHTTP. Tests install a factory that
 // hands out fakes; nullptr restores curl.
 using HttpTransportFactory = std::unique_ptr<HttpTransport> (*)();
-void SetHttpTransportFactory(HttpTransportFactory factory);
-std::unique_ptr<HttpTransport> MakeHttpTransport();
+QUORL_RTL_API void SetHttpTransportFactory(HttpTransportFactory factory);
+QUORL_RTL_API std::unique_ptr<HttpTransport> MakeHttpTransport();
 
 }  // namespace quorl
 
 // The platform's HTTP client. Every call raises EIdSocketError when the
 // connection fails and EIdHTTPProtocolException (status, body kept) when the
 // server answers with a status of 400 or above. Bodies are bytes as received.
-class TIdHTTP {
+class QUORL_RTL_API TIdHTTP {
  public:
   TIdHTTP();  // transport from quorl::MakeHttpTransport()
   explicit TIdHTTP(std::unique_ptr<quorl::HttpTransport> transport);
@@ -140,4 +141,4 @@ class TIdHTTP {
 
 // Form encoding: letters, digits and "*-._" pass unchanged, a blank becomes
 // '+', every other byte becomes %XX (upper-case hex).
-std::string HTTPEncode(std::string_view text);
+QUORL_RTL_API std::string HTTPEncode(std::string_view text);

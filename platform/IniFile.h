@@ -15,7 +15,9 @@
 #include <string>
 #include <string_view>
 
-class TIniFile {
+#include "platform/RtlExport.h"
+
+class QUORL_RTL_API TIniFile {
  public:
   explicit TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
   const std::string& FileName() const { return fileName_; }
@@ -31,7 +33,7 @@ namespace quorl {
 // the text as it was when the snapshot was made. For a caller that wants
 // several keys that belong together (a file edited between two reads would
 // otherwise give it half an old and half a new configuration).
-class IniSnapshot {
+class QUORL_RTL_API IniSnapshot {
  public:
   explicit IniSnapshot(const std::string& fileName);
   std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;

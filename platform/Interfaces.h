@@ -15,8 +15,9 @@
 #include <utility>
 
 #include "platform/Exception.h"
+#include "platform/RtlExport.h"
 
-struct TGUID {
+struct QUORL_RTL_API TGUID {
   uint32_t D1 = 0;
   uint16_t D2 = 0;
   uint16_t D3 = 0;
@@ -69,7 +70,7 @@ using HRESULT = int32_t;
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 
-struct IInterface {
+struct QUORL_RTL_API IInterface {
   static constexpr TGUID IID = TGUID::Parse("{00000000-0000-0000-C000-000000000046}");
   virtual HRESULT QueryInterface(const TGUID& iid, void** obj) = 0;
   virtual int32_t AddRef() = 0;
@@ -81,7 +82,7 @@ struct IInterface {
 
 // Base of reference-counted objects. Starts with count 0; the first IntfPtr
 // (or AddRef) takes it to 1; Release to 0 deletes the object.
-class TInterfacedObject : public IInterface {
+class QUORL_RTL_API TInterfacedObject : public IInterface {
  public:
   TInterfacedObject() = default;
   TInterfacedObject(const TInterfacedObject&) = delete;

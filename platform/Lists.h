@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/RtlExport.h"
+
 enum class TListNotification { lnAdded, lnExtracted, lnDeleted };
 
 // Items are addressed by a zero-based index. Every change calls the virtual
@@ -19,7 +21,7 @@ enum class TListNotification { lnAdded, lnExtracted, lnDeleted };
 // An index out of range raises EListError ("List index out of bounds (n)")
 // before anything changes. Because a base destructor cannot reach an
 // override, a class overriding Notify calls Clear() in its own destructor.
-class TList {
+class QUORL_RTL_API TList {
  public:
   TList() = default;
   TList(const TList&) = delete;
@@ -50,7 +52,7 @@ class TList {
 
 // Strings with name=value access. Text joins the lines, each followed by
 // "\n"; SetText splits at CR, LF or CR LF (a final line break adds no line).
-class TStringList {
+class QUORL_RTL_API TStringList {
  public:
   int Add(std::string s);
   void Insert(int index, std::string s);

@@ -5,19 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/RtlExport.h"
+
 namespace quorl {
 
 // The process-start seam. The real launcher (PosixProcessLauncher) starts the
 // program detached with posix_spawn and does not wait for it. Returns false
 // when the program could not be started.
-class ProcessLauncher {
+class QUORL_RTL_API ProcessLauncher {
  public:
   virtual ~ProcessLauncher() = default;
   virtual bool Start(const std::string& program, const std::vector<std::string>& args,
                      const std::string& workingDir) = 0;
 };
 
-class PosixProcessLauncher : public ProcessLauncher {
+class QUORL_RTL_API PosixProcessLauncher : public ProcessLauncher {
  public:
   bool Start(const std::string& program, const std::vector<std::string>& args,
              const std::string& workingDir) override;
@@ -25,8 +27,8 @@ class PosixProcessLauncher : public ProcessLauncher {
 
 // The launcher ShellExecuteA uses; the posix one unless replaced. Passing
 // nullptr restores it. The caller keeps ownership of what it sets.
-ProcessLauncher& CurrentProcessLauncher();
-void SetProcessLauncher(ProcessLauncher* launcher);
+QUORL_RTL_API ProcessLauncher& CurrentProcessLauncher();
+QUORL_RTL_API void SetProcessLauncher(ProcessLauncher* launcher);
 
 }  // namespace quorl
 
@@ -39,5 +41,5 @@ constexpr int SW_SHOW = 5;
 // blank-separated `parameters` through the current launcher, detached.
 // Returns a value above 32 on success and 2 (file not found) otherwise, as the
 // platform does. Nothing is waited for.
-HINSTANCE ShellExecuteA(HWND owner, const char* verb, const char* file, const char* parameters,
-                        const char* directory, int showCmd);
+QUORL_RTL_API HINSTANCE ShellExecuteA(HWND owner, const char* verb, const char* file, const char* parameters,
+                                      const char* directory, int showCmd);

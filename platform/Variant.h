@@ -37,9 +37,11 @@
 #include <string_view>
 #include <variant>
 
+#include "platform/RtlExport.h"
+
 enum class VarType { Empty, Null, Integer, Double, Boolean, String, UString, DateTime, Packet };
 
-class Variant {
+class QUORL_RTL_API Variant {
  public:
   Variant() = default;  // Empty
   Variant(int v) : value_(static_cast<int64_t>(v)) {}
@@ -95,24 +97,29 @@ class Variant {
 };
 
 // VarToStr: text of a variant, Null and Empty giving empty text.
-std::string VarToStr(const Variant& v);
-std::u16string VarToWideStr(const Variant& v);
+// The friends above, declared here as well to export them.
+QUORL_RTL_API Variant operator+(const Variant& a, const Variant& b);
+QUORL_RTL_API bool operator==(const Variant& a, const Variant& b);
+
+QUORL_RTL_API std::string VarToStr(const Variant& v);
+QUORL_RTL_API std::u16string VarToWideStr(const Variant& v);
 
 namespace quorl {
 
 // FloatToStr: up to 15 significant digits, no trailing zeros, scientific form
 // ("1.5E20", "1E-5") when the exponent is below -4 or at least 15.
-std::string FloatToStr(double value);
-std::string FloatToStr(long double value);
+QUORL_RTL_API std::string FloatToStr(double value);
+QUORL_RTL_API std::string FloatToStr(long double value);
 // StrToFloat with '.' as decimal separator; leading/trailing blanks allowed.
 // Returns false (and leaves out untouched) for anything else, including overflow.
-bool TryStrToFloat(std::string_view text, double& out);
-bool TryStrToFloat(std::string_view text, long double& out);
+QUORL_RTL_API bool TryStrToFloat(std::string_view text, double& out);
+QUORL_RTL_API bool TryStrToFloat(std::string_view text, long double& out);
 // StrToInt: optional sign and decimal digits within the 32-bit range, nothing else.
-bool TryStrToInt(std::string_view text, int32_t& out);
+QUORL_RTL_API bool TryStrToInt(std::string_view text, int32_t& out);
 // Dates: "yyyy-mm-dd[ hh:nn[:ss[.zzz]]]", also with '/' or 'T' separators.
-bool TryStrToDateTime(std::string_view text, double& out);
-std::string DateTimeToStr(double dateTime);
-double EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int ms = 0);
+QUORL_RTL_API bool TryStrToDateTime(std::string_view text, double& out);
+QUORL_RTL_API std::string DateTimeToStr(double dateTime);
+QUORL_RTL_API double EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
+                                    int ms = 0);
 
 }  // namespace quorl

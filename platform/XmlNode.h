@@ -27,6 +27,7 @@
 #include <string_view>
 
 #include "platform/Interfaces.h"
+#include "platform/RtlExport.h"
 
 struct IXMLDocument;
 struct IXMLNode;
@@ -43,7 +44,7 @@ TXMLNode* NodeClassOf() {
 }
 }  // namespace quorl
 
-struct IXMLNode : IInterface {
+struct QUORL_RTL_API IXMLNode : IInterface {
   static constexpr TGUID IID = TGUID::Parse("{4F1C2B7E-8A63-4D0F-9B2E-6C1D5A7E3F10}");
 
   virtual std::u16string NodeName() = 0;
@@ -76,7 +77,7 @@ struct IXMLNode : IInterface {
   virtual quorl::IntfPtr<IXMLDocument> OwnerDocument() = 0;
 };
 
-struct IXMLDocument : IInterface {
+struct QUORL_RTL_API IXMLDocument : IInterface {
   static constexpr TGUID IID = TGUID::Parse("{A2D86E41-5C0B-4E7A-8F39-1B6E0C4D9A52}");
 
   // Empty when the document has no element yet.
@@ -111,7 +112,7 @@ struct IXMLDocument : IInterface {
 // interface (see the check-ticket binding). Created through a TXMLNodeClass
 // and bound by the document; a node not bound to an element (or pending)
 // raises EXMLDocError on use.
-class TXMLNode : public TInterfacedObject, public virtual IXMLNode {
+class QUORL_RTL_API TXMLNode : public TInterfacedObject, public virtual IXMLNode {
  public:
   TXMLNode();
   ~TXMLNode() override;
@@ -139,8 +140,9 @@ class TXMLNode : public TInterfacedObject, public virtual IXMLNode {
 
   // Where a node stands in its document; defined in XmlNode.cpp. Bind creates
   // a node of nodeClass placed there (used by documents and parent nodes).
-  struct Binding;
-  static quorl::IntfPtr<IXMLNode> Bind(TXMLNodeClass nodeClass, std::unique_ptr<Binding> binding);
+  struct QUORL_RTL_LOCAL Binding;
+  QUORL_RTL_LOCAL static quorl::IntfPtr<IXMLNode> Bind(TXMLNodeClass nodeClass,
+                                                       std::unique_ptr<Binding> binding);
 
  protected:
   // Child elements of that name are represented by nodeClass (the default is
@@ -155,7 +157,7 @@ class TXMLNode : public TInterfacedObject, public virtual IXMLNode {
 };
 
 // The document object behind IXMLDocument.
-class TXMLDocument : public TInterfacedObject, public IXMLDocument {
+class QUORL_RTL_API TXMLDocument : public TInterfacedObject, public IXMLDocument {
  public:
   TXMLDocument();
   ~TXMLDocument() override;
@@ -177,7 +179,7 @@ class TXMLDocument : public TInterfacedObject, public IXMLDocument {
   void SetEncoding(std::u16string_view value) override;
   quorl::IntfPtr<IXMLNode> GetDocBinding(std::u16string_view tagName, TXMLNodeClass nodeClass) override;
 
-  struct Impl;
+  struct QUORL_RTL_LOCAL Impl;
   Impl& impl() { return *impl_; }
 
  protected:
@@ -190,10 +192,10 @@ class TXMLDocument : public TInterfacedObject, public IXMLDocument {
 namespace quorl {
 
 // A new, empty document (no declaration, no element).
-IntfPtr<IXMLDocument> NewXmlDocument();
+QUORL_RTL_API IntfPtr<IXMLDocument> NewXmlDocument();
 // A document parsed from text; EXMLDocError when it does not parse.
-IntfPtr<IXMLDocument> LoadXmlData(std::u16string_view xml);
+QUORL_RTL_API IntfPtr<IXMLDocument> LoadXmlData(std::u16string_view xml);
 // A document read from a file (see IXMLDocument::LoadFromFile).
-IntfPtr<IXMLDocument> LoadXmlDocument(const std::u16string& fileName);
+QUORL_RTL_API IntfPtr<IXMLDocument> LoadXmlDocument(const std::u16string& fileName);
 
 }  // namespace quorl

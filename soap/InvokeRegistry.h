@@ -47,7 +47,7 @@ struct SoapMethod {
 // What THTTPRIO hands out for an interface: an object implementing it whose
 // reference counting is the client's. The client owns its proxies and frees
 // them with itself.
-class RioProxy {
+class QUORL_PACKAGE_API RioProxy {
  public:
   virtual ~RioProxy() = default;
   // The pointer to the implemented interface, as QueryInterface hands it out.

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "core/PackageExport.h"
 #include "platform/Http.h"
 #include "platform/Interfaces.h"
 #include "soap/InvokeRegistry.h"
@@ -41,7 +42,7 @@ struct HttpWebNode {
 
 }  // namespace quorl
 
-class THTTPRIO : public IInterface {
+class QUORL_PACKAGE_API THTTPRIO : public IInterface {
  public:
   explicit THTTPRIO(quorl::RioLifetime lifetime = quorl::RioLifetime::NoOwner);
   virtual ~THTTPRIO();

@@ -75,7 +75,7 @@ struct TicketManageDeployment {
 };
 struct WsdlConfiguration;
 QUORL_PACKAGE_API TicketManageDeployment TicketManageDeploymentValues();
-TicketManageDeployment TicketManageDeploymentValues(const WsdlConfiguration& configuration);
+QUORL_PACKAGE_API TicketManageDeployment TicketManageDeploymentValues(const WsdlConfiguration& configuration);
 
 // Registers TicketManage under nameSpace in place of its current namespace,
 // keeping everything else; does nothing while it is not registered.

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "agent/AgentFixture.h"
+#include "agent/AgentInternal.h"
 #include "agent/PostingJournal.h"
 #include "host/DBPipe.h"
 #include "host/QuorlContext.h"
