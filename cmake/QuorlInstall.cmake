@@ -10,6 +10,12 @@ add_library(QuorlMemberSys::RTL ALIAS QuorlRTL)
 add_library(QuorlMemberSys::Host ALIAS QuorlHost)
 add_library(QuorlMemberSys::Package ALIAS QuorlCoreMemberSys_ZEL)
 
+# The public headers need C++20: every exported target says so, so a
+# consumer whose compiler defaults to an older standard compiles them as
+# documented (RTL and Host set it PUBLIC in their folders; the package's
+# headers need it of their own).
+target_compile_features(QuorlCoreMemberSys_ZEL INTERFACE cxx_std_20)
+
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # README.md links doc/...: keep the folder.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/doc DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -38,17 +44,19 @@ install(FILES
 set(quorl_pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 file(RELATIVE_PATH quorl_pc_to_prefix /${quorl_pc_dir} /)
 string(REGEX REPLACE "/$" "" quorl_pc_to_prefix "${quorl_pc_to_prefix}")
-function(quorl_pkgconfig name description requires requires_private)
+function(quorl_pkgconfig name description requires)
   set(PC_NAME ${name})
   set(PC_DESCRIPTION ${description})
   set(PC_REQUIRES ${requires})
-  set(PC_REQUIRES_PRIVATE ${requires_private})
   configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/templates/library.pc.in
                  ${PROJECT_BINARY_DIR}/pkgconfig/${name}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${name}.pc DESTINATION ${quorl_pc_dir})
 endfunction()
-# Requires: what the public headers include. Requires.private: what the
-# library links inside (only a static link needs it).
-quorl_pkgconfig(QuorlRTL "Run-time library of the Quorl member system" "" "libcurl pugixml")
-quorl_pkgconfig(QuorlHost "Host services of the Quorl member system" "QuorlRTL" "sqlite3 libpq")
-quorl_pkgconfig(QuorlCoreMemberSys_ZEL "Quorl member-system package" "QuorlHost QuorlRTL Qt6Widgets" "")
+# Requires: what the public headers include. No Requires.private: only
+# shared libraries are installed, which bring their own dependencies, and
+# pkg-config would insist on the development files of every one of them
+# (libcurl, pugixml, SQLite, libpq) for nothing. A .pc file cannot carry a
+# language standard: README.md gives the compile line with -std=c++20.
+quorl_pkgconfig(QuorlRTL "Run-time library of the Quorl member system" "")
+quorl_pkgconfig(QuorlHost "Host services of the Quorl member system" "QuorlRTL")
+quorl_pkgconfig(QuorlCoreMemberSys_ZEL "Quorl member-system package" "QuorlHost QuorlRTL Qt6Widgets")

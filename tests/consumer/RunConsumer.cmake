@@ -1,8 +1,10 @@
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DSOVERSION=...
 #       [-DCXX=... -DLAUNCHER=... -DSANITIZE_FLAGS=...] -P RunConsumer.cmake
 # Installs the build tree into WORK_DIR/prefix, checks what landed there,
-# then builds tests/consumer against it twice (find_package, pkg-config) and
-# runs each build: an agent created from the installed package says Hello.
+# then builds tests/consumer against it twice and runs each build: an agent
+# created from the installed package says Hello. Both builds use the
+# compiler's own default standard: find_package must bring C++20 with its
+# targets, and the pkg-config build runs the compile line README.md gives.
 foreach(var BUILD_DIR SOURCE_DIR WORK_DIR SOVERSION)
   if(NOT ${var})
     message(FATAL_ERROR "RunConsumer.cmake: ${var} not given")
@@ -72,17 +74,39 @@ if(NOT run_output MATCHES "^Hello\n$")
   message(FATAL_ERROR "consumer (find_package) answered: ${run_output}")
 endif()
 
-# The same host through the pkg-config files.
+# The same host through the pkg-config files. Only shared libraries are
+# installed, so no .pc file may send pkg-config looking for the development
+# files of what the libraries link inside: it sees our files and Qt's only.
 find_program(PKG_CONFIG pkg-config REQUIRED)
+foreach(name QuorlRTL QuorlHost QuorlCoreMemberSys_ZEL)
+  file(READ ${lib}/pkgconfig/${name}.pc pc)
+  if(pc MATCHES "Requires.private|Libs.private")
+    message(FATAL_ERROR "${name}.pc has private dependencies:\n${pc}")
+  endif()
+endforeach()
+set(pc_dir ${WORK_DIR}/pkgconfig-qt-only)
+file(MAKE_DIRECTORY ${pc_dir})
+run("Qt's pkg-config folder" ${PKG_CONFIG} --variable=pcfiledir Qt6Widgets)
+string(STRIP "${run_output}" qt_pc_dir)
+file(GLOB qt_pc_files ${qt_pc_dir}/Qt6*.pc)
+file(COPY ${qt_pc_files} DESTINATION ${pc_dir})
 set(ENV{PKG_CONFIG_PATH} ${lib}/pkgconfig)
-run("pkg-config" ${PKG_CONFIG} --cflags --libs QuorlCoreMemberSys_ZEL)
-separate_arguments(pc_flags UNIX_COMMAND "${run_output}")
+set(ENV{PKG_CONFIG_LIBDIR} ${pc_dir})
+
+# The compile line as README.md documents it, with our compiler, source,
+# output and run path put in.
+file(STRINGS ${SOURCE_DIR}/README.md documented REGEX "^c\\+\\+ -std=c\\+\\+20 till\\.cpp .*-o till$")
+list(LENGTH documented documented_count)
+if(NOT documented_count EQUAL 1)
+  message(FATAL_ERROR "README.md gives ${documented_count} pkg-config compile lines, expected one")
+endif()
 if(NOT CXX)
   set(CXX c++)
 endif()
-separate_arguments(sanitize UNIX_COMMAND "${SANITIZE_FLAGS}")
-run("consumer build (pkg-config)" ${CXX} -std=c++20 ${sanitize} ${SOURCE_DIR}/tests/consumer/main.cpp
-    ${pc_flags} -Wl,-rpath,${lib} -o ${WORK_DIR}/consumer-pc)
+string(REGEX REPLACE "^c\\+\\+ " "${CXX} ${SANITIZE_FLAGS} " line "${documented}")
+string(REPLACE " till.cpp " " ${SOURCE_DIR}/tests/consumer/main.cpp " line "${line}")
+string(REGEX REPLACE "-o till$" "-Wl,-rpath,${lib} -o ${WORK_DIR}/consumer-pc" line "${line}")
+run("consumer build (pkg-config: ${line})" sh -c "${line}")
 run("consumer (pkg-config)" ${WORK_DIR}/consumer-pc ${WORK_DIR}/till-pkg-config)
 if(NOT run_output MATCHES "^Hello\n$")
   message(FATAL_ERROR "consumer (pkg-config) answered: ${run_output}")
