@@ -17,10 +17,13 @@
 
 #include "platform/RtlExport.h"
 
+/// An INI file read on each call; a missing file reads as empty.
 class QUORL_RTL_API TIniFile {
  public:
+  /// Names the file; nothing is read yet.
   explicit TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
-  const std::string& FileName() const { return fileName_; }
+  const std::string& FileName() const { return fileName_; }  ///< The file's name.
+  /// The trimmed value of key in section (names ignore ASCII case), or defaultValue.
   std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
  private:
@@ -29,17 +32,18 @@ class QUORL_RTL_API TIniFile {
 
 namespace quorl {
 
-// The same rules over one reading of the file: every ReadString answers from
-// the text as it was when the snapshot was made. For a caller that wants
-// several keys that belong together (a file edited between two reads would
-// otherwise give it half an old and half a new configuration).
+/// The same rules over one reading of the file: every ReadString answers from
+/// the text as it was when the snapshot was made. For a caller that wants
+/// several keys that belong together (a file edited between two reads would
+/// otherwise give it half an old and half a new configuration).
 class QUORL_RTL_API IniSnapshot {
  public:
-  explicit IniSnapshot(const std::string& fileName);
+  explicit IniSnapshot(const std::string& fileName);  ///< Reads the file once, now.
+  /// As TIniFile::ReadString, on the content read at construction.
   std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
  private:
-  std::optional<std::string> content_;  // host text; none when the file cannot be read
+  std::optional<std::string> content_;  ///< host text; none when the file cannot be read
 };
 
 }  // namespace quorl

@@ -39,47 +39,53 @@
 
 #include "platform/RtlExport.h"
 
+/// The kind a Variant holds.
 enum class VarType { Empty, Null, Integer, Double, Boolean, String, UString, DateTime, Packet };
 
+/// A dynamically typed value; kinds, conversions and operator+ in the file comment. Conversions that cannot
+/// be made raise EVariantError.
 class QUORL_RTL_API Variant {
  public:
-  Variant() = default;  // Empty
-  Variant(int v) : value_(static_cast<int64_t>(v)) {}
-  Variant(int64_t v) : value_(v) {}
-  Variant(double v) : value_(v) {}
-  Variant(bool v) : value_(v) {}
-  Variant(const char* s) : value_(std::string(s ? s : "")) {}
-  Variant(std::string s) : value_(std::move(s)) {}
-  Variant(std::u16string s) : value_(std::move(s)) {}
-  Variant(const char16_t* s) : value_(std::u16string(s)) {}
+  Variant() = default;                                         ///< Empty
+  Variant(int v) : value_(static_cast<int64_t>(v)) {}          ///< Integer
+  Variant(int64_t v) : value_(v) {}                            ///< Integer
+  Variant(double v) : value_(v) {}                             ///< Double
+  Variant(bool v) : value_(v) {}                               ///< Boolean
+  Variant(const char* s) : value_(std::string(s ? s : "")) {}  ///< String (8-bit); null reads as empty text
+  Variant(std::string s) : value_(std::move(s)) {}             ///< String (8-bit, host code page)
+  Variant(std::u16string s) : value_(std::move(s)) {}          ///< UString
+  Variant(const char16_t* s) : value_(std::u16string(s)) {}    ///< UString
 
-  static Variant Null();
-  static Variant FromDateTime(double dateTime);
+  static Variant Null();                         ///< A Null value.
+  static Variant FromDateTime(double dateTime);  ///< A DateTime of that many days.
+  /// A dataset packet, shared, never copied.
   static Variant FromPacket(std::shared_ptr<const std::string> packet);
 
-  VarType Type() const;
-  bool IsEmpty() const { return Type() == VarType::Empty; }
-  bool IsNull() const { return Type() == VarType::Null; }
-  // Empty or Null: what the platform's VarIsClear/VarIsNull pair treats as "no value".
+  VarType Type() const;                                      ///< The kind held.
+  bool IsEmpty() const { return Type() == VarType::Empty; }  ///< True for Empty.
+  bool IsNull() const { return Type() == VarType::Null; }    ///< True for Null.
+  /// Empty or Null: what the platform's VarIsClear/VarIsNull pair treats as "no value".
   bool IsClearOrNull() const { return IsEmpty() || IsNull(); }
+  /// True for String and UString.
   bool IsText() const { return Type() == VarType::String || Type() == VarType::UString; }
+  /// True for Integer and Double.
   bool IsNumeric() const { return Type() == VarType::Integer || Type() == VarType::Double; }
 
-  int32_t AsInteger() const;
-  int64_t AsInt64() const;
-  double AsDouble() const;
-  bool AsBoolean() const;
-  double AsDateTime() const;         // numbers as days, text through StrToDateTime
-  std::string AsString() const;      // 8-bit host code page
-  std::u16string AsUString() const;  // UTF-16
-  // The packet bytes; EVariantError when the variant holds no packet.
+  int32_t AsInteger() const;         ///< As a 32-bit integer (EVariantError out of range).
+  int64_t AsInt64() const;           ///< As a 64-bit integer.
+  double AsDouble() const;           ///< As a double.
+  bool AsBoolean() const;            ///< As a Boolean.
+  double AsDateTime() const;         ///< numbers as days, text through StrToDateTime
+  std::string AsString() const;      ///< 8-bit host code page
+  std::u16string AsUString() const;  ///< UTF-16
+  /// The packet bytes; EVariantError when the variant holds no packet.
   const std::shared_ptr<const std::string>& AsPacket() const;
 
-  // Platform name of the kind, used in conversion error messages ("String", "Null", ...).
+  /// Platform name of the kind, used in conversion error messages ("String", "Null", ...).
   static const char* TypeName(VarType t);
 
   friend Variant operator+(const Variant& a, const Variant& b);
-  // Same kind and same value (texts compare across String/UString).
+  /// Same kind and same value (texts compare across String/UString).
   friend bool operator==(const Variant& a, const Variant& b);
 
  private:
@@ -96,29 +102,31 @@ class QUORL_RTL_API Variant {
       value_;
 };
 
-// VarToStr: text of a variant, Null and Empty giving empty text.
-// The friends above, declared here as well to export them.
+/// VarToStr: text of a variant, Null and Empty giving empty text.
+/// The friends above, declared here as well to export them.
 QUORL_RTL_API Variant operator+(const Variant& a, const Variant& b);
-QUORL_RTL_API bool operator==(const Variant& a, const Variant& b);
+QUORL_RTL_API bool operator==(const Variant& a, const Variant& b);  ///< Same kind and value.
 
-QUORL_RTL_API std::string VarToStr(const Variant& v);
-QUORL_RTL_API std::u16string VarToWideStr(const Variant& v);
+QUORL_RTL_API std::string VarToStr(const Variant& v);         ///< As 8-bit text; Null gives empty text.
+QUORL_RTL_API std::u16string VarToWideStr(const Variant& v);  ///< As UTF-16 text; Null gives empty text.
 
 namespace quorl {
 
-// FloatToStr: up to 15 significant digits, no trailing zeros, scientific form
-// ("1.5E20", "1E-5") when the exponent is below -4 or at least 15.
+/// FloatToStr: up to 15 significant digits, no trailing zeros, scientific form
+/// ("1.5E20", "1E-5") when the exponent is below -4 or at least 15.
 QUORL_RTL_API std::string FloatToStr(double value);
-QUORL_RTL_API std::string FloatToStr(long double value);
-// StrToFloat with '.' as decimal separator; leading/trailing blanks allowed.
-// Returns false (and leaves out untouched) for anything else, including overflow.
+QUORL_RTL_API std::string FloatToStr(long double value);  ///< The same for long double.
+/// StrToFloat with '.' as decimal separator; leading/trailing blanks allowed.
+/// Returns false (and leaves out untouched) for anything else, including overflow.
 QUORL_RTL_API bool TryStrToFloat(std::string_view text, double& out);
-QUORL_RTL_API bool TryStrToFloat(std::string_view text, long double& out);
-// StrToInt: optional sign and decimal digits within the 32-bit range, nothing else.
+QUORL_RTL_API bool TryStrToFloat(std::string_view text, long double& out);  ///< The same into long double.
+/// StrToInt: optional sign and decimal digits within the 32-bit range, nothing else.
 QUORL_RTL_API bool TryStrToInt(std::string_view text, int32_t& out);
-// Dates: "yyyy-mm-dd[ hh:nn[:ss[.zzz]]]", also with '/' or 'T' separators.
+/// Dates: "yyyy-mm-dd[ hh:nn[:ss[.zzz]]]", also with '/' or 'T' separators.
 QUORL_RTL_API bool TryStrToDateTime(std::string_view text, double& out);
+/// "yyyy-mm-dd" or "yyyy-mm-dd hh:nn:ss" (see the file comment).
 QUORL_RTL_API std::string DateTimeToStr(double dateTime);
+/// A date-time in days since 1899-12-30.
 QUORL_RTL_API double EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                                     int ms = 0);
 
