@@ -12,6 +12,7 @@ namespace quorl {
 class DatabaseConnection;
 }
 
+/// The data pipe: one per caller, it opens the context's database on first use and keeps the connection.
 class QUORL_HOST_API TCADBPipe {
  public:
   TCADBPipe();
@@ -19,16 +20,16 @@ class QUORL_HOST_API TCADBPipe {
   TCADBPipe(const TCADBPipe&) = delete;
   TCADBPipe& operator=(const TCADBPipe&) = delete;
 
-  // Runs one 8-bit (GBK) SQL statement against the database named in the
-  // context string and returns a Variant holding a TClientDataSet packet of
-  // its columns and rows (columns and no rows when nothing matches). Text
-  // comes back in GBK; field types follow the declared column types (see
-  // doc/host-database.md).
-  // Raises EDatabaseError "No host database configured" when the context
-  // names no database, and EDatabaseError with the database's message when
-  // opening or the statement fails.
-  // The pipe keeps its connection open between calls and reopens it when the
-  // context names another database.
+  /// Runs one 8-bit (GBK) SQL statement against the database named in the
+  /// context string and returns a Variant holding a TClientDataSet packet of
+  /// its columns and rows (columns and no rows when nothing matches). Text
+  /// comes back in GBK; field types follow the declared column types (see
+  /// doc/host-database.md).
+  /// Raises EDatabaseError "No host database configured" when the context
+  /// names no database, and EDatabaseError with the database's message when
+  /// opening or the statement fails.
+  /// The pipe keeps its connection open between calls and reopens it when the
+  /// context names another database.
   Variant GetData(const std::string& context, const std::string& sql);
 
  private:
@@ -38,7 +39,7 @@ class QUORL_HOST_API TCADBPipe {
 
 namespace quorl {
 struct QueryResult;
-// Builds the dataset packet of a query result (UTF-8 text becomes GBK).
-// Exposed for the member-account service and for tests.
+/// Builds the dataset packet of a query result (UTF-8 text becomes GBK).
+/// Exposed for the member-account service and for tests.
 QUORL_HOST_API Variant ResultToPacket(const QueryResult& result);
 }  // namespace quorl
