@@ -8,4 +8,5 @@
 // symbols that the library exports.
 #pragma once
 
+/// Marks a declaration the package exports.
 #define QUORL_PACKAGE_API __attribute__((visibility("default")))
