@@ -19,14 +19,16 @@
 #include "core/PackageExport.h"
 #include "json/NodeArena.h"
 
+/// One node of the name index (an AA tree); nodes belong to their tree.
 struct TvxBalNode {
-  TvxBalNode* left;
-  TvxBalNode* right;
-  uint8_t level;
-  int32_t index;  // position of the member among the object's children
-  quorl::ArenaText name;
+  TvxBalNode* left;       ///< smaller names; the sentinel when none
+  TvxBalNode* right;      ///< greater names; the sentinel when none
+  uint8_t level;          ///< AA level; 0 for the sentinel
+  int32_t index;          ///< position of the member among the object's children
+  quorl::ArenaText name;  ///< the member name
 };
 
+/// The name index of a JSON object: member name to position. Owns its nodes.
 class QUORL_PACKAGE_API TvxBalTree {
  public:
   TvxBalTree();
@@ -34,37 +36,38 @@ class QUORL_PACKAGE_API TvxBalTree {
   TvxBalTree(const TvxBalTree&) = delete;
   TvxBalTree& operator=(const TvxBalTree&) = delete;
 
-  // Adds name -> index. False (and no change) when the name is present: the
-  // existing node keeps its index.
+  /// Adds name -> index. False (and no change) when the name is present: the
+  /// existing node keeps its index.
   bool Insert(std::u16string_view name, int32_t index);
-  // Removes the name. Every stored index above the removed one is lowered by
-  // 1, as an order-keeping removal of that member would need. False when absent.
+  /// Removes the name. Every stored index above the removed one is lowered by
+  /// 1, as an order-keeping removal of that member would need. False when absent.
   bool Delete(std::u16string_view name);
-  // The index stored with the name, -1 when absent.
+  /// The index stored with the name, -1 when absent.
   int32_t IndexOf(std::u16string_view name) const;
-  // Releases every node; the tree is empty afterwards.
+  /// Releases every node; the tree is empty afterwards.
   void Clear();
-  // "Balanced tree root node level is N", N being 0 for an empty tree.
+  /// "Balanced tree root node level is N", N being 0 for an empty tree.
   std::string counters() const;
 
-  // The two AA rotations, applied in place to a link (the root or a node's
-  // left or right link). Both leave the sentinel unchanged.
+  /// The two AA rotations, applied in place to a link (the root or a node's
+  /// left or right link). Both leave the sentinel unchanged.
   void skew(TvxBalNode*& t);
-  void split(TvxBalNode*& t);
+  void split(TvxBalNode*& t);  ///< The AA split (see skew).
 
-  // Lowers by 1 every stored index greater than `index`: the renumbering of a
-  // deletion, for a member removed whose name the index does not map to it.
+  /// Lowers by 1 every stored index greater than `index`: the renumbering of a
+  /// deletion, for a member removed whose name the index does not map to it.
   void LowerIndexesAbove(int32_t index);
-  // The name stored with exactly this index, if any node holds it.
+  /// The name stored with exactly this index, if any node holds it.
   bool FindNameOfIndex(int32_t index, std::u16string& name) const;
-  // Prepares room for `count` more nodes in one chunk (used when a whole
-  // object is indexed at once).
+  /// Prepares room for `count` more nodes in one chunk (used when a whole
+  /// object is indexed at once).
   void Reserve(size_t count);
-  // Number of names in the tree.
+  /// Number of names in the tree.
   size_t Size() const { return size_; }
 
-  // Read-only view for callers that walk the tree (tests check its shape).
+  /// Read-only view for callers that walk the tree (tests check its shape).
   const TvxBalNode* Root() const { return root_; }
+  /// The sentinel node links end in, owned by the tree.
   const TvxBalNode* Sentinel() const { return sentinel_; }
 
  private:
@@ -73,14 +76,14 @@ class QUORL_PACKAGE_API TvxBalTree {
   TvxBalNode* NewNode(std::u16string_view name, int32_t index);
   void FreeNode(TvxBalNode* node);
 
-  TvxBalNode* match_;  // scratch of Delete: the node holding the name
-  TvxBalNode* last_;   // scratch of Delete: the bottom node of the search path
+  TvxBalNode* match_;  ///< scratch of Delete: the node holding the name
+  TvxBalNode* last_;   ///< scratch of Delete: the bottom node of the search path
   TvxBalNode* sentinel_;
   TvxBalNode* root_;
   TvxBalNode sentinelNode_;
   size_t size_ = 0;
 
-  // Node storage: chunks of nodes, free ones linked through `right`.
+  /// Node storage: chunks of nodes, free ones linked through `right`.
   struct Chunk {
     TvxBalNode* nodes;
     size_t count;
