@@ -13,14 +13,14 @@
 
 namespace drv_unit {
 
-// Reader handle: 0 at load, the dc_init result while open, -1 after quit.
+/// Reader handle: 0 at load, the dc_init result while open, -1 after quit.
 extern QUORL_PACKAGE_API int32_t icdev;
-// Status of the last library call made by quit.
+/// Status of the last library call made by quit.
 extern QUORL_PACKAGE_API int16_t st;
 
-// When icdev > 0: st := dc_reset(icdev, 10), st := dc_exit(icdev), icdev :=
-// -1, whatever the statuses say. Otherwise nothing. With no reader library
-// bound the handle is still marked closed (st := -1). Never raises.
+/// When icdev > 0: st := dc_reset(icdev, 10), st := dc_exit(icdev), icdev :=
+/// -1, whatever the statuses say. Otherwise nothing. With no reader library
+/// bound the handle is still marked closed (st := -1). Never raises.
 QUORL_PACKAGE_API void quit();
 
 }  // namespace drv_unit
