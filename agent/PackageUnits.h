@@ -14,20 +14,22 @@
 
 #include "core/PackageExport.h"
 
+/// Runs every unit's set-up in load order, once per load; a host calls it before anything else.
 extern "C" QUORL_PACKAGE_API void Initialize();
+/// Runs the tear-downs in reverse order; every agent must be released before.
 extern "C" QUORL_PACKAGE_API void Finalize();
 
 namespace quorl {
 
-// The units in load order.
+/// The units in load order.
 QUORL_PACKAGE_API std::vector<std::string> PackageUnitNames();
 
-// Every unit step run since the process started (or the last
-// ClearPackageUnitLog), in order: "init <unit>" or "fini <unit>".
+/// Every unit step run since the process started (or the last
+/// ClearPackageUnitLog), in order: "init <unit>" or "fini <unit>".
 QUORL_PACKAGE_API const std::vector<std::string>& PackageUnitLog();
-QUORL_PACKAGE_API void ClearPackageUnitLog();
+QUORL_PACKAGE_API void ClearPackageUnitLog();  ///< Empties PackageUnitLog().
 
-// True between a successful Initialize and the next Finalize.
+/// True between a successful Initialize and the next Finalize.
 QUORL_PACKAGE_API bool PackageLoaded();
 
 }  // namespace quorl
