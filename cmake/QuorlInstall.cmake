@@ -20,6 +20,48 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR
 # README.md links doc/...: keep the folder.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/doc DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The API reference: Doxygen over exactly the headers the folders install
+# (the install test compares the two lists), every public declaration
+# documented or the target fails. HTML in build/doc/api/html, installed
+# beside README.md when it was built.
+set(quorl_api_headers
+  platform/Application.h platform/ClientDataSet.h platform/Clock.h platform/CodePage.h
+  platform/Exception.h platform/Http.h platform/IniFile.h platform/Interfaces.h platform/Lists.h
+  platform/Process.h platform/RtlExport.h platform/Variant.h platform/XmlNode.h
+  host/DBPipe.h host/Database.h host/HostDatabase.h host/HostExport.h host/MemberAccount.h
+  host/QuorlClientDataSet.h host/QuorlContext.h host/WarningMessage.h
+  core/MemberRecords.h core/PackageExport.h core/uCoreMemberSys_ZEL.h
+  json/NodeArena.h json/TvxBalTree.h json/uVxJSON.h
+  memberdata/uCoreMemberSysErrorRes_ZEL.h memberdata/uMemberCardCheckTicket_KETHO.h
+  huitouke/md5.h huitouke/uHuiTouKe_ZEL.h
+  soap/InvokeRegistry.h soap/SoapConverter.h soap/THTTPRIO.h soap/TicketManage_WSDL.h
+  cardreader/ReaderLibrary.h cardreader/drv_unit.h cardreader/swipecard.h
+  agent/IMemberSysAgent_ZEL.h agent/PackageUnits.h agent/PostingJournal.h
+  agent/TMemberSysAgentImpl_ZEL.h)
+list(JOIN quorl_api_headers "\n" quorl_api_header_lines)
+file(WRITE ${PROJECT_BINARY_DIR}/doc/api-headers.txt "${quorl_api_header_lines}\n")
+find_package(Doxygen QUIET)
+if(DOXYGEN_FOUND)
+  set(QUORL_DOC_OUTPUT ${PROJECT_BINARY_DIR}/doc/api)
+  list(TRANSFORM quorl_api_headers PREPEND ${PROJECT_SOURCE_DIR}/ OUTPUT_VARIABLE quorl_doc_files)
+  list(JOIN quorl_doc_files " " QUORL_DOC_INPUT)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/templates/Doxyfile.in ${PROJECT_BINARY_DIR}/doc/Doxyfile @ONLY)
+  add_custom_command(OUTPUT ${QUORL_DOC_OUTPUT}/html/index.html
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${QUORL_DOC_OUTPUT}
+    COMMAND Doxygen::doxygen ${PROJECT_BINARY_DIR}/doc/Doxyfile
+    DEPENDS ${quorl_doc_files} ${PROJECT_BINARY_DIR}/doc/Doxyfile
+    COMMENT "API reference (Doxygen): build/doc/api/html"
+    VERBATIM)
+  add_custom_target(docs DEPENDS ${QUORL_DOC_OUTPUT}/html/index.html)
+else()
+  add_custom_target(docs
+    COMMAND ${CMAKE_COMMAND} -E echo "docs: doxygen is not installed (scripts/setup.sh installs it)"
+    COMMAND ${CMAKE_COMMAND} -E false)
+endif()
+# Not part of 'all': installed when the docs target has run (CI and the
+# Debian build run it).
+install(DIRECTORY ${PROJECT_BINARY_DIR}/doc/api/html/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/api OPTIONAL)
+
 set(quorl_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/QuorlMemberSys)
 install(EXPORT ${QUORL_EXPORT} NAMESPACE QuorlMemberSys:: DESTINATION ${quorl_cmake_dir})
 configure_package_config_file(

@@ -51,6 +51,19 @@ if(unwanted)
   message(FATAL_ERROR "installed but for tests and the demo only: ${unwanted}")
 endif()
 
+# The API reference covers exactly the installed headers: a header installed
+# without documentation, or documented and not installed, fails here.
+file(GLOB_RECURSE installed_headers RELATIVE ${prefix}/${CMAKE_INSTALL_INCLUDEDIR}/quorl
+     ${prefix}/${CMAKE_INSTALL_INCLUDEDIR}/quorl/*.h)
+file(STRINGS ${BUILD_DIR}/doc/api-headers.txt documented_headers)
+list(SORT installed_headers)
+list(SORT documented_headers)
+if(NOT installed_headers STREQUAL documented_headers)
+  message(FATAL_ERROR "installed headers and the API reference's input differ "
+                      "(cmake/QuorlInstall.cmake, quorl_api_headers):\n"
+                      "installed: ${installed_headers}\ndocumented: ${documented_headers}")
+endif()
+
 # The installed host program runs from the prefix (its libraries found
 # through its own run path, not the build tree's).
 run("installed membersys --help" ${bin}/membersys --help)
