@@ -125,7 +125,8 @@ void CreatePool(const std::string& location, const std::vector<int64_t>& balance
 }
 
 // A till process: posts its purchases and writes "key result" lines
-// (1 posted, 0 refused, E error) to its result file.
+// (1 posted, 0 refused, E error) to its result file. A service object per
+// purchase, as a host creates it; the connection under it is kept.
 int RunTill(int till, int purchases, int tills, const std::string& context, const std::string& resultFile) {
   std::ofstream out(resultFile);
   int errors = 0;

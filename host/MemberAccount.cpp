@@ -8,6 +8,7 @@
 
 #include "host/DBPipe.h"
 #include "host/Database.h"
+#include "host/KeptConnections.h"
 #include "host/QuorlContext.h"
 #include "platform/ClientDataSet.h"
 #include "platform/CodePage.h"
@@ -52,7 +53,8 @@ constexpr const char* kMemberSelect =
 std::unique_ptr<quorl::DatabaseConnection> OpenFromContext(const std::string& gbkContext) {
   const std::string location = quorl::ParseContextString(gbkContext).databaseLocation;
   if (location.empty()) throw EDatabaseError("No host database configured");
-  return quorl::OpenDatabase(location);
+  // The service object lives for one call; the connection outlives it.
+  return quorl::detail::TakeConnection(location);
 }
 
 // One consumption to post; texts in UTF-8.

@@ -22,6 +22,7 @@
 
 #include "host/Database.h"
 #include "host/HostDatabase.h"
+#include "host/KeptConnections.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
@@ -466,6 +467,13 @@ class PostgresConnection : public quorl::DatabaseConnection {
 
   quorl::SqlDialect Dialect() const override { return quorl::SqlDialect::kPostgres; }
 
+  // Ready for another call: the connection is open as far as the client
+  // library knows (a server gone while it lay idle shows at its next
+  // statement) and no transaction is open, failed or of unknown state.
+  bool Ready() const {
+    return PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) == PQTRANS_IDLE;
+  }
+
  private:
   // Parameters in text form; the server infers their types from the
   // statement, except numbers, which say what they are.
@@ -681,6 +689,12 @@ void ReplaceAll(std::string& text, const std::string& what, const std::string& w
 }  // namespace
 
 namespace quorl {
+
+detail::ConnectionState detail::PostgresConnectionState(DatabaseConnection& db) {
+  const auto* pg = dynamic_cast<const PostgresConnection*>(&db);
+  if (pg == nullptr) return ConnectionState::kNotEngine;
+  return pg->Ready() ? ConnectionState::kReady : ConnectionState::kSpent;
+}
 
 bool IsPostgresLocation(const std::string& location) {
   const std::string_view s(location);

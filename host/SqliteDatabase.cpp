@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "host/Database.h"
+#include "host/KeptConnections.h"
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 
@@ -212,6 +213,17 @@ class SqliteConnection : public quorl::DatabaseConnection {
     if (!sqlite3_get_autocommit(db_)) ExecuteScript("ROLLBACK");
   }
 
+  // Ready for another call: no transaction left open, and the file at the
+  // path is still the one opened. A file restored from a backup or removed
+  // meanwhile must not go on receiving postings through the old handle
+  // (SQLite then also closes that handle without touching the new file's
+  // journal).
+  bool Ready() const {
+    int moved = 1;
+    return sqlite3_get_autocommit(db_) != 0 &&
+           sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved == 0;
+  }
+
  private:
   sqlite3* db_ = nullptr;
   std::chrono::steady_clock::time_point busySince_;
@@ -220,6 +232,12 @@ class SqliteConnection : public quorl::DatabaseConnection {
 }  // namespace
 
 namespace quorl {
+
+detail::ConnectionState detail::SqliteConnectionState(DatabaseConnection& db) {
+  const auto* sqlite = dynamic_cast<const SqliteConnection*>(&db);
+  if (sqlite == nullptr) return ConnectionState::kNotEngine;
+  return sqlite->Ready() ? ConnectionState::kReady : ConnectionState::kSpent;
+}
 
 std::unique_ptr<DatabaseConnection> OpenSqliteDatabase(const std::string& location) {
   // SQLite would take an empty name as a private temporary database and

@@ -65,6 +65,14 @@ class PgCluster {
   // A connection string for the cluster's own database.
   std::string AdminLocation() const { return "host=" + dir_ + " port=5432 dbname=postgres user=postgres"; }
 
+  // Stops the server as an administrator would (every session is ended) and
+  // starts it again with the same settings. False, with error(), when it did
+  // not come back.
+  bool Restart() {
+    return Run(bin_ + "/pg_ctl -D " + dir_ + "/data -l " + dir_ + "/server.log -w -t 60 -m fast restart",
+               dir_ + "/pg_ctl.log", "restarting the PostgreSQL server");
+  }
+
   // A connection string to a new, empty schema of its own.
   std::string NewDatabase() {
     const std::string schema = "t" + std::to_string(++databases_);
@@ -107,7 +115,8 @@ class PgCluster {
   }
 
   void Start(const Options& options) {
-    const std::string bin = FindBinDir();
+    bin_ = FindBinDir();
+    const std::string& bin = bin_;
     if (bin.empty()) {
       error_ =
           "PostgreSQL server programs (initdb, pg_ctl) not found under /usr/lib/postgresql/*/bin: "
@@ -202,6 +211,7 @@ class PgCluster {
     watchdog_ = pid;
   }
 
+  std::string bin_;
   std::string dir_;
   std::string asUser_;
   std::string error_;

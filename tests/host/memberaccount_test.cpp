@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "HostTestSupport.h"
@@ -455,4 +456,24 @@ TEST(MemberAccountPost, TwoTillsSharingAFileNeverOverdraw) {
   EXPECT_EQ(posted.load(), 12);  // 12.50 covers twelve charges of 1.00
   EXPECT_EQ(Balance(db, "8800000002"), "50");
   EXPECT_EQ(Consumptions(db), "12");
+}
+
+// The connection kept between calls follows the file at the path: a database
+// restored in place of the one in use gets the next posting, and the file
+// moved aside keeps what it had.
+TEST(MemberAccountPost, ARestoredDatabaseFileGetsTheNextPosting) {
+  HostDb db;
+  TCAMemberAccount account;
+  ASSERT_EQ(account.ComsumeInfoPost(Packet({{"R1", "8800000004", "", "1", ""}}), "1", db.Context()), 1);
+  const std::string aside = db.dir.File("old.db");
+  for (const char* suffix : {"", "-wal", "-shm"})
+    if (std::filesystem::exists(db.path + suffix)) std::filesystem::rename(db.path + suffix, aside + suffix);
+  quorl::CreateHostDatabase(db.path, true);
+
+  EXPECT_EQ(account.ComsumeInfoPost(Packet({{"R2", "8800000004", "", "2", ""}}), "1", db.Context()), 1);
+  EXPECT_EQ(db.Scalar("SELECT group_concat(ORDER_CODE) FROM QUORL_CONSUMPTION"), "R2");
+  EXPECT_EQ(Balance(db, "8800000004"), "99800");
+  auto old = quorl::OpenSqliteDatabase(aside);
+  EXPECT_EQ(old->Query("SELECT group_concat(ORDER_CODE) FROM QUORL_CONSUMPTION").rows.at(0).at(0),
+            quorl::DbValue(std::string("R1")));
 }

@@ -556,3 +556,146 @@ TEST_P(BothEngines, OneOrderCodeWithTwoContentsAtOnceChargesOne) {
   EXPECT_EQ(db.Balance("8800000001"), std::to_string(50000 - 100 * posted[0].load()));
   EXPECT_EQ(db.Balance("8800000004"), std::to_string(100000 - 200 * posted[1].load()));
 }
+
+// A till keeps one connection per location and process, checked before each
+// call: a server gone between two postings costs one reconnect, not a
+// refused posting; a connection broken in the middle of a posting fails that
+// posting whole and is never used again.
+class KeptConnection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PgCluster& cluster = PgCluster::Shared();
+    ASSERT_TRUE(cluster.ok()) << cluster.error();
+    // Its own application name marks this location's sessions on the server.
+    name_ = "kept" + std::to_string(++count_);
+    base_ = cluster.NewDatabase();
+    location_ = base_ + " application_name=" + name_;
+    quorl::CreateHostDatabase(location_, true);
+    context_ = quorl::MakeContextString("N001", "G01", location_);
+  }
+  quorl::QueryResult Admin(const std::string& sql, const std::vector<quorl::DbValue>& params = {}) {
+    // A new session each time: the server may have been restarted.
+    return quorl::OpenPostgresDatabase(PgCluster::Shared().AdminLocation())->Query(sql, params);
+  }
+  // The server processes of this location's sessions.
+  std::vector<quorl::DbValue> Sessions() {
+    std::vector<quorl::DbValue> pids;
+    for (const auto& row :
+         Admin("SELECT pid FROM pg_stat_activity WHERE application_name = ? ORDER BY pid", {name_}).rows)
+      pids.push_back(row[0]);
+    return pids;
+  }
+  void EndSession(const quorl::DbValue& pid) {
+    Admin("SELECT pg_terminate_backend(CAST(? AS INTEGER)) AS t", {pid});
+    for (int i = 0; i < 500 && !Sessions().empty(); ++i)  // gone within 5 s
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  int Post(const std::string& order, const char* amount = "1") {
+    TCAMemberAccount account;
+    return account.ComsumeInfoPost(Packet({{order, "8800000004", "", amount}}), "1", context_);
+  }
+  std::string Scalar(const std::string& sql) {
+    const quorl::DbValue v = quorl::OpenDatabase(base_)->Query(sql).rows.at(0).at(0);
+    return std::holds_alternative<int64_t>(v) ? std::to_string(std::get<int64_t>(v)) : "?";
+  }
+  std::string Balance() {
+    return Scalar("SELECT BALANCE_CENTS FROM QUORL_MEMBER_CARD WHERE MEMBER_CARD_NO = '8800000004'");
+  }
+
+  static inline int count_ = 0;
+  std::string name_;
+  std::string base_;      // for the test's own sessions
+  std::string location_;  // for the till's
+  std::string context_;
+};
+
+TEST_F(KeptConnection, AServerGoneBetweenCallsCostsOneReconnect) {
+  struct Case {
+    const char* name;
+    bool restart;  // the whole server, or only the till's session
+    bool lookupFirst;
+  };
+  const Case cases[] = {
+      {"session ended, then a posting", false, false},
+      {"session ended, then a member look-up", false, true},
+      {"server restarted, then a posting", true, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string order = "K" + std::to_string(++n);
+    const int64_t before = std::stoll(Balance());
+    // Three calls, one session.
+    ASSERT_EQ(Post(order + "a"), 1);
+    ASSERT_EQ(Post(order + "a"), 1);
+    const std::vector<quorl::DbValue> kept = Sessions();
+    ASSERT_EQ(Post(order + "b"), 1);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(Sessions(), kept);
+
+    if (c.restart)
+      ASSERT_TRUE(PgCluster::Shared().Restart()) << PgCluster::Shared().error();
+    else
+      EndSession(kept[0]);
+    ASSERT_TRUE(Sessions().empty());
+
+    if (c.lookupFirst) {
+      TCAMemberAccount account;
+      TClientDataSet ds;
+      ds.SetData(
+          account.GetUserInfo(quorl::GbkToUtf16(context_), u"", u"8800000004", u"", u"", u"", u"", u"", u""));
+      EXPECT_EQ(ds.RecordCount(), 1);
+    }
+    EXPECT_EQ(Post(order + "c"), 1);
+    EXPECT_EQ(Post(order + "c"), 1);
+    const std::vector<quorl::DbValue> now = Sessions();
+    EXPECT_EQ(now.size(), 1u);
+    EXPECT_NE(now, kept);
+    // Three orders, each charged once.
+    EXPECT_EQ(std::stoll(Balance()), before - 300);
+    EXPECT_EQ(Scalar("SELECT count(*) FROM QUORL_CONSUMPTION WHERE ORDER_CODE LIKE '" + order + "_'"), "3");
+  }
+}
+
+TEST_F(KeptConnection, AConnectionBrokenInAPostingFailsItAndIsNotReused) {
+  ASSERT_EQ(Post("B0"), 1);
+  const std::vector<quorl::DbValue> first = Sessions();
+  ASSERT_EQ(first.size(), 1u);
+  // Another till holds the card, so the posting waits inside its
+  // transaction, after claiming its order code, until its session is ended.
+  auto holder = quorl::OpenDatabase(base_);
+  holder->Begin();
+  holder->Execute("UPDATE QUORL_MEMBER_CARD SET POINTS = POINTS WHERE MEMBER_CARD_NO = ?",
+                  {std::string("8800000004")});
+  std::thread till([&] {
+    try {
+      Post("B1");
+      ADD_FAILURE() << "posted through a broken connection";
+    } catch (const quorl::EDatabaseOutcomeUnknown& e) {
+      ADD_FAILURE() << "nothing was committing: " << e.what();
+    } catch (const EDatabaseError&) {
+    }
+  });
+  bool ended = false;
+  for (int i = 0; i < 500 && !ended; ++i) {
+    ended = !Admin(
+                 "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = ? AND "
+                 "wait_event_type = 'Lock'",
+                 {name_})
+                 .rows.empty();
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  till.join();
+  ASSERT_TRUE(ended);
+  holder->Rollback();
+  EXPECT_TRUE(Sessions().empty());  // closed, not kept
+  EXPECT_EQ(Balance(), "99900");
+  EXPECT_EQ(Scalar("SELECT count(*) FROM QUORL_CONSUMPTION WHERE ORDER_CODE = 'B1'"), "0");
+
+  EXPECT_EQ(Post("B1"), 1);
+  EXPECT_EQ(Post("B1"), 1);
+  const std::vector<quorl::DbValue> next = Sessions();
+  EXPECT_EQ(next.size(), 1u);
+  EXPECT_NE(next, first);
+  EXPECT_EQ(Balance(), "99800");
+}
