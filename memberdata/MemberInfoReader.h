@@ -19,6 +19,7 @@
 // for a text that reads, as with the document reader.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,8 +66,9 @@ int SlotOf(std::string_view name, int hint);
 using SlotValues = std::string_view[kSlotCount];
 
 // A new record filled from values by the member-info mapping, without the
-// certificate type's name.
-TMemberUserInfoRecord_ZEL* NewRecordFromValues(const SlotValues& values);
+// certificate type's name. Bit s of escapedSlots is set when values[s]
+// holds a '&' (its references are then resolved to host text).
+TMemberUserInfoRecord_ZEL* NewRecordFromValues(const SlotValues& values, uint32_t escapedSlots);
 
 // Looks up the certificate type's name of every record of list, in order.
 void FillCertificateNames(TMemberUserInfoList_ZEL& list);

@@ -134,6 +134,7 @@ void TMemberUserInfoXmlDM_ZEL::RefreshList() {
 TMemberUserInfoRecord_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromDataItemNode() {
   using namespace quorl::memberinfo;
   SlotValues values{};
+  uint32_t escapedSlots = 0;
   size_t position = 0;
   for (pugi::xml_attribute a = CurrentNode.first_attribute(); a; a = a.next_attribute(), ++position) {
     if (position >= attributeSlotHint_.size()) {
@@ -144,9 +145,11 @@ TMemberUserInfoRecord_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromDataItemNode() {
     const int slot = SlotOf(a.name(), attributeSlotHint_[position]);
     if (slot < 0) continue;
     attributeSlotHint_[position] = static_cast<signed char>(slot);
-    if (values[slot].data() == nullptr) values[slot] = a.value();  // duplicates were refused on load
+    if (values[slot].data() != nullptr) continue;  // duplicates were refused on load
+    values[slot] = a.value();
+    if (values[slot].find('&') != std::string_view::npos) escapedSlots |= 1u << slot;
   }
-  std::unique_ptr<TMemberUserInfoRecord_ZEL> rec(NewRecordFromValues(values));
+  std::unique_ptr<TMemberUserInfoRecord_ZEL> rec(NewRecordFromValues(values, escapedSlots));
   rec->CertificateType.Name = GetCertificateTypeDisplayName(rec->CertificateType.Code);
   return rec.release();
 }
