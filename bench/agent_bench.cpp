@@ -117,7 +117,8 @@ long StatusKb(const char* key) {
   std::ifstream status("/proc/self/status");
   const size_t n = std::strlen(key);
   for (std::string line; std::getline(status, line);)
-    if (line.compare(0, n, key) == 0 && line.size() > n && line[n] == ':') return std::atol(line.c_str() + n + 1);
+    if (line.compare(0, n, key) == 0 && line.size() > n && line[n] == ':')
+      return std::atol(line.c_str() + n + 1);
   return -1;
 }
 

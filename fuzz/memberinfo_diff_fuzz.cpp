@@ -46,12 +46,29 @@ std::vector<std::string> Flatten(const TMemberUserInfoList_ZEL& list) {
   for (int i = 0; i < list.Count(); ++i) {
     const TMemberUserInfoRecord_ZEL& r = *list.GetItems(i);
     std::string f;
-    for (const std::string* s :
-         {&r.MemberID, &r.MemberNum, &r.MemberName, &r.MemberType, &r.MemberTypeName, &r.CardType,
-          &r.CardTypeName, &r.CertificateType.Code, &r.CertificateType.Name, &r.CertificateNum,
-          &r.PhoneNum, &r.MobileNum, &r.Address, &r.Email, &r.CardStatus, &r.MemberBalance,
-          &r.IsFeesMember, &r.Points, &r.MemberGroupCode, &r.PayPassword, &r.ConsumePoints,
-          &r.ConsumeMoney, &r.Reserved}) {
+    for (const std::string* s : {&r.MemberID,
+                                 &r.MemberNum,
+                                 &r.MemberName,
+                                 &r.MemberType,
+                                 &r.MemberTypeName,
+                                 &r.CardType,
+                                 &r.CardTypeName,
+                                 &r.CertificateType.Code,
+                                 &r.CertificateType.Name,
+                                 &r.CertificateNum,
+                                 &r.PhoneNum,
+                                 &r.MobileNum,
+                                 &r.Address,
+                                 &r.Email,
+                                 &r.CardStatus,
+                                 &r.MemberBalance,
+                                 &r.IsFeesMember,
+                                 &r.Points,
+                                 &r.MemberGroupCode,
+                                 &r.PayPassword,
+                                 &r.ConsumePoints,
+                                 &r.ConsumeMoney,
+                                 &r.Reserved}) {
       f += *s;
       f += '\x1F';
     }

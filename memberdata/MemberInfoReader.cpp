@@ -169,10 +169,10 @@ class Scanner {
                   amp = _mm_set1_epi8('&'), control = _mm_set1_epi8(0x1F);
     while (e_ - p_ >= 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_));
-      const __m128i stop = _mm_or_si128(
-          _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq)),
-          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, amp)),
-                       _mm_cmpeq_epi8(_mm_max_epu8(v, control), control)));
+      const __m128i stop =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq)),
+                       _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, amp)),
+                                    _mm_cmpeq_epi8(_mm_max_epu8(v, control), control)));
       const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
       if (mask != 0) {
         p_ += __builtin_ctz(mask);
@@ -248,7 +248,8 @@ class Scanner {
         // the parser rewrites) and '<' (refused) are the document reader's.
         if (*p_ == '&')
           escaped = true;
-        else if (*p_ != '"' && *p_ != '\'') return false;
+        else if (*p_ != '"' && *p_ != '\'')
+          return false;
         ++p_;
       }
       const std::string_view value(valueStart, static_cast<size_t>(p_ - valueStart));

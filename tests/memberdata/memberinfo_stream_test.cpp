@@ -22,14 +22,30 @@ namespace {
 class DocumentReader : public TMemberUserInfoXmlDM_ZEL {};
 
 std::vector<std::string> Fields(const TMemberUserInfoRecord_ZEL& r) {
-  return {r.MemberID,       r.MemberNum,           r.MemberValid ? "1" : "0",
-          r.MemberName,     r.MemberType,          r.MemberTypeName,
-          r.CardType,       r.CardTypeName,        r.CertificateType.Code,
-          r.CertificateType.Name, r.CertificateNum, r.PhoneNum,
-          r.MobileNum,      r.Address,             r.Email,
-          r.CardStatus,     r.MemberBalance,       r.IsFeesMember,
-          r.Points,         r.MemberGroupCode,     r.PayPassword,
-          r.IsOneCard ? "1" : "0", r.ConsumePoints, r.ConsumeMoney,
+  return {r.MemberID,
+          r.MemberNum,
+          r.MemberValid ? "1" : "0",
+          r.MemberName,
+          r.MemberType,
+          r.MemberTypeName,
+          r.CardType,
+          r.CardTypeName,
+          r.CertificateType.Code,
+          r.CertificateType.Name,
+          r.CertificateNum,
+          r.PhoneNum,
+          r.MobileNum,
+          r.Address,
+          r.Email,
+          r.CardStatus,
+          r.MemberBalance,
+          r.IsFeesMember,
+          r.Points,
+          r.MemberGroupCode,
+          r.PayPassword,
+          r.IsOneCard ? "1" : "0",
+          r.ConsumePoints,
+          r.ConsumeMoney,
           r.Reserved};
 }
 
@@ -57,7 +73,8 @@ const std::string kFull =
     "memberID=\"1\" memberNum=\"8801\" memberValid=\"1\" memberName=\"" + Gbk("张三") +
     "\" memberType=\"03\" memberTypeName=\"" + Gbk("金卡") +
     "\" cardType=\"A\" cardTypeName=\"B\" certificateType=\"01\" certificateNum=\"110\" phoneNum=\"010\" "
-    "mobileNum=\"138\" sAddress=\"" + Gbk("北京") +
+    "mobileNum=\"138\" sAddress=\"" +
+    Gbk("北京") +
     "\" sEmail=\"a@b.c\" cardstatus=\"2\" memberBalance=\"5.00\" isfeesmember=\"1\" Points=\"12\" "
     "memberGroupcode=\"G01\" PayPassword=\"pw\" IsOneCard=\"1\" ConsumePoints=\"2\" ConsumeMoney=\"3.60\"";
 
