@@ -6,7 +6,6 @@
 #include "platform/CodePage.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
-#include "platform/Utf8.h"
 #include "soap/SoapEnvelopeWriter.h"
 
 namespace quorl {
@@ -381,17 +380,6 @@ class ParsedEnvelope {
   std::string error_;
 };
 
-// The result text of several megabytes decoded straight into the string
-// returned, by the decoder Utf8ToUtf16 uses (same replacement of invalid
-// sequences), without its intermediate buffer and copy. size is known, so
-// the text is not measured again.
-std::u16string ResultToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.resize(utf8.size());
-  out.resize(DecodeUtf8ToUtf16(utf8, out.data()));
-  return out;
-}
-
 // A short piece of answer text for a message, in the message's code page.
 std::string Snippet(std::string_view utf8) { return Utf8ToGbk(utf8.substr(0, 64)); }
 
@@ -460,7 +448,7 @@ SoapValue SoapAnswerReader::Read(std::string body, const SoapMethod& method, boo
   const pugi::xml_node only = SingleTextNode(result, single);
   if (single && method.result == SoapType::String) {
     if (!only) return std::u16string();
-    return ResultToUtf16(only.value());
+    return Utf8ToUtf16(only.value());
   }
   bool hasElements = false;
   const std::string text = TextOf(result, &hasElements);
