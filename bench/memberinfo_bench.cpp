@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "host/HostDatabase.h"
 #include "host/QuorlContext.h"
 #include "memberdata/uMemberUserInfoXmlDM_ZEL.h"
@@ -112,9 +113,7 @@ BENCHMARK(BM_FreeMemberList)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   SetUpCertificateTable();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return quorl::bench::RunWithRatio(
+      argc, argv, "BM_MemberInfoToList", "BM_PugixmlParse", "member-info/pugixml-parse",
+      "(text " + std::to_string(Answer().size()) + " bytes, " + std::to_string(kItems) + " members)");
 }

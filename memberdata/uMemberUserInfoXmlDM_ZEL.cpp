@@ -1,10 +1,12 @@
 #include "memberdata/uMemberUserInfoXmlDM_ZEL.h"
 
-#include <cstring>
+#include <string_view>
+#include <typeinfo>
 #include <utility>
 
 #include "core/uCoreMemberSys_ZEL.h"
 #include "memberdata/GbkXml.h"
+#include "memberdata/MemberInfoReader.h"
 #include "memberdata/uCoreMemberSysErrorRes_ZEL.h"
 #include "platform/ClientDataSet.h"
 #include "platform/CodePage.h"
@@ -15,56 +17,6 @@ namespace {
 // Statuses of the platform, in the host code page.
 const std::string kPlatformStatusNormal = "\xD5\xFD\xB3\xA3";  // "正常"
 const std::string kPlatformStatusLost = "\xB9\xD2\xCA\xA7";    // "挂失"
-
-// Attributes of a "dataitem", in the order they are read.
-enum Slot : int {
-  kMemberID,
-  kMemberNum,
-  kMemberValid,
-  kMemberName,
-  kMemberType,
-  kMemberTypeName,
-  kCardType,
-  kCardTypeName,
-  kCertificateType,
-  kCertificateNum,
-  kPhoneNum,
-  kMobileNum,
-  kAddress,
-  kEmail,
-  kCardStatus,
-  kMemberBalance,
-  kIsFeesMember,
-  kPoints,
-  kMemberGroupCode,
-  kPayPassword,
-  kIsOneCard,
-  kConsumePoints,
-  kConsumeMoney,
-  kSlotCount
-};
-
-constexpr const char* kAttributeNames[kSlotCount] = {
-    "memberID",        "memberNum",    "memberValid",     "memberName",     "memberType",   "memberTypeName",
-    "cardType",        "cardTypeName", "certificateType", "certificateNum", "phoneNum",     "mobileNum",
-    "sAddress",        "sEmail",       "cardstatus",      "memberBalance",  "isfeesmember", "Points",
-    "memberGroupcode", "PayPassword",  "IsOneCard",       "ConsumePoints",  "ConsumeMoney"};
-
-// Attribute names are short: an inline comparison beats a call per name.
-bool SameName(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
-
-int SlotOf(const char* name, int hint) {
-  if (hint >= 0 && SameName(name, kAttributeNames[hint])) return hint;
-  for (int s = 0; s < kSlotCount; ++s)
-    if (SameName(name, kAttributeNames[s])) return s;
-  return -1;
-}
 
 // True when text is an optional sign followed by decimal digits whose value
 // fits a 32-bit signed integer (the rule that keeps or replaces MemberID).
@@ -86,6 +38,20 @@ bool IsInt32Text(const std::string& text) {
 
 std::string MemberIdOf(std::string text) { return IsInt32Text(text) ? std::move(text) : std::string("-1"); }
 
+// The members of text read in one pass, without a document; null when the
+// text needs the document reader (see MemberInfoReader.h). A module of a
+// derived type always reads through the document, item by item, so that an
+// ExtractFromDataItemNode of its own sees CurrentNode as it always did.
+std::unique_ptr<TMemberUserInfoList_ZEL> ReadStreaming(const TMemberUserInfoXmlDM_ZEL& module,
+                                                       std::string_view text,
+                                                       std::vector<signed char>& hints) {
+  if (typeid(module) != typeid(TMemberUserInfoXmlDM_ZEL)) return nullptr;
+  auto fresh = std::make_unique<TMemberUserInfoList_ZEL>();
+  if (!quorl::memberinfo::ReadMemberListStreaming(text, *fresh, hints)) return nullptr;
+  quorl::memberinfo::FillCertificateNames(*fresh);
+  return fresh;
+}
+
 }  // namespace
 
 TMemberUserInfoXmlDM_ZEL::TMemberUserInfoXmlDM_ZEL(const std::string& xmlText)
@@ -94,10 +60,7 @@ TMemberUserInfoXmlDM_ZEL::TMemberUserInfoXmlDM_ZEL(const std::string& xmlText)
       XmlText(xmlText),
       RootName("data"),
       ItemName("dataitem") {
-  if (!XmlText.empty()) {
-    LoadXmlFromString();
-    RefreshList();
-  }
+  if (!XmlText.empty()) RefreshList();
 }
 
 // Members are freed in reverse order: UserInfoList (and its records), then Document.
@@ -109,6 +72,16 @@ void TMemberUserInfoXmlDM_ZEL::SetXmlString(const std::string& text) {
 
 void TMemberUserInfoXmlDM_ZEL::SetXmlString(std::string&& text) {
   if (text == XmlText) return;
+  // The document is built only for a text the one-pass reader leaves to it;
+  // RootNode stays null while the current text has none.
+  if (std::unique_ptr<TMemberUserInfoList_ZEL> fresh = ReadStreaming(*this, text, attributeSlotHint_)) {
+    XmlText = std::move(text);
+    Document->reset();
+    RootNode = CurrentNode = pugi::xml_node();
+    UserInfoList = std::move(fresh);
+    listHandedOut_ = false;
+    return;
+  }
   // A text that fails must not become current: otherwise handing it in again
   // would count as unchanged and silently answer with the previous members.
   std::string previousText = std::exchange(XmlText, std::move(text));
@@ -136,6 +109,15 @@ void TMemberUserInfoXmlDM_ZEL::LoadXmlFromString() {
 }
 
 void TMemberUserInfoXmlDM_ZEL::RefreshList() {
+  if (!RootNode && !XmlText.empty()) {
+    // The current text was read without a document: read it again the same way.
+    if (std::unique_ptr<TMemberUserInfoList_ZEL> fresh = ReadStreaming(*this, XmlText, attributeSlotHint_)) {
+      UserInfoList = std::move(fresh);
+      listHandedOut_ = false;
+      return;
+    }
+    LoadXmlFromString();
+  }
   auto fresh = std::make_unique<TMemberUserInfoList_ZEL>();
   for (pugi::xml_node child = RootNode.first_child(); child; child = child.next_sibling()) {
     CurrentNode = child;
@@ -150,54 +132,25 @@ void TMemberUserInfoXmlDM_ZEL::RefreshList() {
 }
 
 TMemberUserInfoRecord_ZEL* TMemberUserInfoXmlDM_ZEL::ExtractFromDataItemNode() {
-  const char* values[kSlotCount] = {};
-  int position = 0;
+  using namespace quorl::memberinfo;
+  SlotValues values{};
+  uint32_t escapedSlots = 0;
+  size_t position = 0;
   for (pugi::xml_attribute a = CurrentNode.first_attribute(); a; a = a.next_attribute(), ++position) {
-    if (static_cast<size_t>(position) >= attributeSlotHint_.size()) {
+    if (position >= attributeSlotHint_.size()) {
       // Bounded by the largest item seen; a hostile item with many
       // attributes costs one byte per attribute, like its own markup.
       attributeSlotHint_.push_back(-1);
     }
-    const int slot = SlotOf(a.name(), attributeSlotHint_[static_cast<size_t>(position)]);
+    const int slot = SlotOf(a.name(), attributeSlotHint_[position]);
     if (slot < 0) continue;
-    attributeSlotHint_[static_cast<size_t>(position)] = static_cast<signed char>(slot);
-    if (values[slot] == nullptr) values[slot] = a.value();  // duplicates were refused on load
+    attributeSlotHint_[position] = static_cast<signed char>(slot);
+    if (values[slot].data() != nullptr) continue;  // duplicates were refused on load
+    values[slot] = a.value();
+    if (values[slot].find('&') != std::string_view::npos) escapedSlots |= 1u << slot;
   }
-  auto text = [&values](int slot) -> std::string {
-    const char* v = values[slot];
-    if (v == nullptr) return std::string();
-    const size_t n = std::strlen(v);
-    if (std::memchr(v, '&', n) != nullptr) return quorl::UnescapeXmlToGbk(v);
-    return std::string(v, n);
-  };
-
-  // Default- rather than value-initialised: every field is set below, and
-  // zeroing the record first costs measurably on answers of many members.
-  std::unique_ptr<TMemberUserInfoRecord_ZEL> rec(new TMemberUserInfoRecord_ZEL);
-  rec->MemberID = MemberIdOf(text(kMemberID));
-  rec->MemberNum = text(kMemberNum);
-  rec->MemberValid = GetIsValidMemberType_ZEL(text(kMemberValid));
-  rec->MemberName = text(kMemberName);
-  rec->MemberType = text(kMemberType);
-  rec->MemberTypeName = text(kMemberTypeName);
-  rec->CardType = text(kCardType);
-  rec->CardTypeName = text(kCardTypeName);
-  rec->CertificateType.Code = text(kCertificateType);
+  std::unique_ptr<TMemberUserInfoRecord_ZEL> rec(NewRecordFromValues(values, escapedSlots));
   rec->CertificateType.Name = GetCertificateTypeDisplayName(rec->CertificateType.Code);
-  rec->CertificateNum = text(kCertificateNum);
-  rec->PhoneNum = text(kPhoneNum);
-  rec->MobileNum = text(kMobileNum);
-  rec->Address = text(kAddress);
-  rec->Email = text(kEmail);
-  rec->CardStatus = text(kCardStatus);
-  rec->MemberBalance = text(kMemberBalance);
-  rec->IsFeesMember = text(kIsFeesMember) == "1" ? "Y" : "N";
-  rec->Points = text(kPoints);
-  rec->MemberGroupCode = text(kMemberGroupCode);
-  rec->PayPassword = text(kPayPassword);
-  rec->IsOneCard = text(kIsOneCard) == "1";
-  rec->ConsumePoints = text(kConsumePoints);
-  rec->ConsumeMoney = text(kConsumeMoney);
   return rec.release();
 }
 

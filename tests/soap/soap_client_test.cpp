@@ -219,6 +219,25 @@ TEST_F(SoapClient, TextAnswerShapes) {
   }
 }
 
+// The result text is decoded into the returned string directly; whatever its
+// bytes, it must come out as the code-page unit decodes them, invalid
+// sequences replaced the same way, at any position of a long text.
+TEST_F(SoapClient, ResultTextDecodesAsTheCodePageUnitDoes) {
+  const std::string ascii(37, 'a');
+  const std::string pieces[] = {"会员",         "\xF0\x9F\x98\x80", "\x80", "\xE4\xBC",         "\xC0\x80",
+                                "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "\xE4\xBC\xBA\x80", "x&amp;y"};
+  IntfPtr<TicketManage> svc = Bind();
+  for (const std::string& piece : pieces) {
+    for (const std::string& text : {piece, ascii + piece, piece + ascii, ascii + piece + ascii + piece}) {
+      SCOPED_TRACE(testing::PrintToString(text));
+      std::string raw = text;
+      for (size_t at; (at = raw.find("&amp;")) != std::string::npos;) raw.replace(at, 5, "&");
+      http.server.Respond(200, Answer("<r>" + text + "</r>"));
+      EXPECT_EQ(svc->getSurplus(u"1"), quorl::Utf8ToUtf16(raw));
+    }
+  }
+}
+
 // The same answer in the encodings services send: the XML declaration or the
 // HTTP charset names it; a byte-order mark beats both, the charset beats the
 // declaration.
