@@ -15,6 +15,7 @@ packages=(
   poppler-utils cups-client
   fonts-dejavu-core
   postgresql libpq-dev
+  debhelper fakeroot help2man lintian
 )
 
 missing=()
