@@ -16,6 +16,7 @@ packages=(
   fonts-dejavu-core
   postgresql libpq-dev
   doxygen
+  debhelper fakeroot help2man lintian
 )
 
 missing=()

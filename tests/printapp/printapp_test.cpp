@@ -141,9 +141,10 @@ class PrintApp : public ::testing::Test {
   }
 
   // Runs the program with -h as Run does, with stdout and stderr both set up
-  // as `streams`, no XDG_RUNTIME_DIR, and SIGPIPE at its default as a host
-  // that never touched it leaves it. The outputs are returned when captured.
-  Result RunWith(Streams streams) {
+  // as `streams`, XDG_RUNTIME_DIR as given (by default none), and SIGPIPE at
+  // its default as a host that never touched it leaves it. The outputs are
+  // returned when captured.
+  Result RunWith(Streams streams, const std::optional<fs::path>& runtimeDir = std::nullopt) {
     const char* path = std::getenv("PATH");
     std::vector<std::string> words = {
         "/usr/bin/env",
@@ -154,6 +155,7 @@ class PrintApp : public ::testing::Test {
         "PATH=" + (root_ / "fakebin").string() + ":" + (path ? path : "/usr/bin:/bin"),
         (dir_ / "PrintApp.exe").string(),
         "-h"};
+    if (runtimeDir) words.insert(words.begin() + 5, "XDG_RUNTIME_DIR=" + runtimeDir->string());
     const std::string out = (root_ / "stdout").string(), err = (root_ / "stderr").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -508,6 +510,42 @@ TEST_F(PrintApp, PrintsWhateverTheHostLeftOnItsOutputs) {
       EXPECT_EQ(Lines(r.out), receipt);
       EXPECT_EQ(r.err.find("XDG_RUNTIME_DIR"), std::string::npos) << r.err;
     }
+  }
+}
+
+// A till's host often runs without a login session: whatever its runtime
+// folder (none, gone, open to others, a file), Qt's notice about it never
+// reaches the host's stderr, which stays empty after a receipt was printed.
+TEST_F(PrintApp, SaysNothingOnStderrWhateverTheRuntimeFolder) {
+  struct Case {
+    const char* what;
+    bool set;
+    void (*make)(const fs::path& runtime);
+  };
+  const std::vector<Case> cases = {
+      {"not set", false, [](const fs::path&) {}},
+      {"set to a missing folder", true, [](const fs::path&) {}},
+      {"set to a folder others may read", true,
+       [](const fs::path& runtime) {
+         fs::create_directory(runtime);
+         fs::permissions(runtime, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+       }},
+      {"set to a file", true, [](const fs::path& runtime) { quorl::test::WriteFile(runtime, "x"); }},
+  };
+  WriteDocument(Document({}, kTwoLines));
+  WriteFile(dir_ / "PrintApp.ini", "[Printer]\nName=Till-1\n");
+  FakeLp(0);
+  const fs::path runtime = root_ / "runtime";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    fs::remove_all(runtime);
+    c.make(runtime);
+    const Result r = RunWith(Streams::kCaptured, c.set ? std::optional<fs::path>(runtime) : std::nullopt);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Lines(r.out), ReceiptPaths());
+    EXPECT_EQ(LogEvents(), Printed(ReceiptPaths()));
   }
 }
 

@@ -161,7 +161,7 @@ struct PostFlags {
 };
 
 void AddPostFlags(CLI::App* command, PostFlags& flags) {
-  command->add_flag("--no-post", flags.noPost, "build and print the document, send nothing");
+  command->add_flag("--no-post", flags.noPost, "send nothing (see the command's help)");
   command->add_flag("--print", flags.print, "start the print application after acceptance");
 }
 
@@ -267,9 +267,10 @@ constexpr const char* kPostExit =
     "written to the posting journal (membersys journal); after a failure, run\n"
     "membersys reconcile before posting again.\n"
     "\n"
-    "  --no-post   send nothing\n"
-    "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance; it prints\n"
-    "              the document last written to Print.xml\n";
+    "  --no-post   send nothing, journal nothing, write nothing; prints true\n"
+    "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance (with\n"
+    "              --no-post at once). This posting writes no Print.xml: the\n"
+    "              receipt printed is that of the last 'post' still in it, if any\n";
 // The web service's posting is the one that writes Print.xml.
 constexpr const char* kPostWebExit =
     "\n"
@@ -279,8 +280,10 @@ constexpr const char* kPostWebExit =
     "journal (membersys journal); after a failure, run membersys reconcile before\n"
     "posting again.\n"
     "\n"
-    "  --no-post   build the consumption document and Print.xml, send nothing\n"
-    "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance\n"
+    "  --no-post   build the consumption document and write Print.xml, send\n"
+    "              nothing, journal nothing; prints true\n"
+    "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance (with\n"
+    "              --no-post at once); it prints this purchase's receipt\n"
     "\n"
     "Print.xml is written before posting and removed again when the posting is\n"
     "refused or fails, so no receipt is printed for an unpaid sale.\n";
@@ -354,9 +357,10 @@ void AddPostCommands(CommandTable& table) {
                            "Every posting sent is written to the posting journal (membersys journal);\n"
                            "after a failure, run membersys reconcile before posting again.\n"
                            "\n"
-                           "  --no-post   send nothing\n"
-                           "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance; it\n"
-                           "              prints the document last written to Print.xml\n",
+                           "  --no-post   send nothing, journal nothing, write nothing\n"
+                           "  --print     start MemberPrint_vrisk/PrintApp.exe after acceptance (with\n"
+                           "              --no-post at once). This posting writes no Print.xml: the\n"
+                           "              receipt printed is that of the last 'post' still in it\n",
                            [htk](Session& s) { return RunPostHtk(s, *htk); });
   ph->add_option("LINE", htk->lines)->required();
   ph->callback([htk] { CheckPostHtkLines(*htk); });

@@ -38,11 +38,18 @@ int RunPrint(Session&) {
   return 0;
 }
 
+// The print application that came with this program: in the build, in the
+// print folder beside it; installed, in the programs' private folder.
+fs::path BundledPrintApp() {
+  const fs::path bin = fs::path(quorl::ExecutablePath()).parent_path();
+  const fs::path built = bin / quorl::kPrintFolderName / quorl::kPrintAppFileName;
+  std::error_code ec;
+  if (fs::is_regular_file(built, ec)) return built;
+  return (bin / QUORL_INSTALLED_PRINT_FOLDER / quorl::kPrintAppFileName).lexically_normal();
+}
+
 int RunInstallPrint(Session& session, const std::string& from) {
-  // The built print application sits in the print folder beside this program.
-  const fs::path source = from.empty() ? fs::path(quorl::ExecutablePath()).parent_path() /
-                                             quorl::kPrintFolderName / quorl::kPrintAppFileName
-                                       : fs::path(from);
+  const fs::path source = from.empty() ? BundledPrintApp() : fs::path(from);
   std::error_code ec;
   if (!fs::is_regular_file(source, ec))
     throw std::runtime_error("no print application at " + source.string() +
@@ -75,8 +82,9 @@ void AddPrintCommands(CommandTable& table) {
             "\n"
             "PrintComsumeInfo: starts MemberPrint_vrisk/PrintApp.exe of the application\n"
             "directory, which prints the receipt of the last consumption document\n"
-            "(MemberPrint_vrisk/Print.xml, written by 'post' and removed again when that\n"
-            "posting is refused or fails). Returns at once; the print application writes\n"
+            "(MemberPrint_vrisk/Print.xml, written only by 'post', also with --no-post,\n"
+            "and removed again when that posting is refused or fails; the other postings\n"
+            "write none). Returns at once; the print application writes\n"
             "its receipts to MemberPrint_vrisk/receipts/ and logs them in\n"
             "MemberPrint_vrisk/PrintApp.log. Without an installed\n"
             "print application this is an error (see install-print).\n",
@@ -90,7 +98,10 @@ void AddPrintCommands(CommandTable& table) {
                           "application directory (creating the folder), where the package starts it.\n"
                           "\n"
                           "  --from PATH   the program to copy; default MemberPrint_vrisk/PrintApp.exe\n"
-                          "                beside this program (the build's bin/ folder)\n",
+                          "                beside this program (the build's bin/ folder), else the\n"
+                          "                installed " QUORL_INSTALLED_PRINT_FOLDER
+                          "/PrintApp.exe\n"
+                          "                from this program's folder\n",
                           [from](Session& s) { return RunInstallPrint(s, *from); });
   i->add_option("--from", *from);
   table.RunsWithoutHostDatabase(i);
