@@ -15,6 +15,7 @@ packages=(
   poppler-utils cups-client
   fonts-dejavu-core
   postgresql libpq-dev
+  qt6-pdf-dev
 )
 
 missing=()

@@ -33,7 +33,9 @@ Member FromRecord(const TMemberUserInfoRecord_ZEL& r) {
   m.cardNo = Out(r.MemberNum);
   m.name = Out(r.MemberName);
   m.className = Out(r.MemberTypeName.empty() ? r.CardTypeName : r.MemberTypeName);
-  m.balance = Out(r.MemberBalance);
+  // The back ends write amounts differently ("351.5", "351.50"): shown alike.
+  const auto cents = ParseCents(Out(r.MemberBalance));
+  m.balance = cents ? FormatCents(*cents) : Out(r.MemberBalance);
   m.points = Out(r.Points);
   m.cardStatus = Out(r.CardStatus);
   m.mobile = Out(r.MobileNum);
@@ -133,40 +135,49 @@ std::vector<Member> TillHost::Lookup(const Search& search) {
 
 PostResult TillHost::Post(const Sale& sale) {
   const int warningsBefore = warningsShown_;
+  // The ticket list owns nothing: its records live here for the calls.
   const std::string amount = FormatCents(SaleTotal(sale.lines));
+  std::vector<TTicketInfoRecord_VRISK> tickets;
+  tickets.reserve(sale.lines.size());
+  for (const SaleLine& l : sale.lines)
+    tickets.push_back(
+        {Host(l.priceLevel), FormatCents(l.unitPrice), std::to_string(l.quantity), FormatCents(l.Total())});
+  TTicketInfoRecordList_VRISK list;
+  for (TTicketInfoRecord_VRISK& t : tickets) list.Add(&t);
+  TMemberInfoRecord_VRISK r;
+  r.MC_Time = NowText();
+  r.MC_PriceSum = amount;
+  r.MC_Cost = amount;
+  r.MC_CostType = Host("会员卡");
+  r.MC_MemberID = Host(sale.member.id);
+  r.MC_UserName = Host(sale.member.name);
+  r.MC_PhoneNumber = Host(sale.member.mobile);
+  r.MC_Creater = Host(settings_.operatorCode);
+  r.MC_OrderCode = Host(sale.orderCode);
+  r.MC_Group = Host(settings_.group);
+  r.MC_WareName = Host(sale.wareName);
+  r.MC_Isonecard = "0";
+  r.Tickets = &list;
+
   bool accepted = false;
   const quorl::IntfPtr<IMemberSysAgent_ZEL> agent = MemberSysAgentIntf();
-  if (settings_.mode == "Y") {
-    accepted = agent->ComsumeInfoPost_ByServer(ServerPacket(sale), Host(settings_.operatorCode), true, sale.print);
-  } else if (settings_.mode == "H") {
-    TStringList lines;
-    for (const std::string& l : PlatformLines(sale.member.cardNo, sale.orderCode, SaleTotal(sale.lines),
-                                              settings_.operatorCode))
-      lines.Add(Host(l));
-    accepted = !agent->ComsumeInfoPost_ByHTK(&lines, std::string(), true, sale.print).empty();
+  if (settings_.mode == "Y" || settings_.mode == "H") {
+    // These postings write no print document: printing with them would hand
+    // out whatever receipt Print.xml still holds, another customer's. The
+    // receipt of this sale is written and printed after acceptance instead.
+    if (settings_.mode == "Y") {
+      accepted = agent->ComsumeInfoPost_ByServer(ServerPacket(sale), Host(settings_.operatorCode), true, false);
+    } else {
+      TStringList lines;
+      for (const std::string& l :
+           PlatformLines(sale.member.cardNo, sale.orderCode, SaleTotal(sale.lines), settings_.operatorCode))
+        lines.Add(Host(l));
+      accepted = !agent->ComsumeInfoPost_ByHTK(&lines, std::string(), true, false).empty();
+    }
+    // Without post the web-service operation only writes the document and
+    // prints it; it sends and journals nothing.
+    if (accepted && sale.print) agent->ComsumeInfoPost(&r, false, true);
   } else {
-    // The ticket list owns nothing: its records live here for the call.
-    std::vector<TTicketInfoRecord_VRISK> tickets;
-    tickets.reserve(sale.lines.size());
-    for (const SaleLine& l : sale.lines)
-      tickets.push_back({Host(l.priceLevel), FormatCents(l.unitPrice), std::to_string(l.quantity),
-                         FormatCents(l.Total())});
-    TTicketInfoRecordList_VRISK list;
-    for (TTicketInfoRecord_VRISK& t : tickets) list.Add(&t);
-    TMemberInfoRecord_VRISK r;
-    r.MC_Time = NowText();
-    r.MC_PriceSum = amount;
-    r.MC_Cost = amount;
-    r.MC_CostType = Host("会员卡");
-    r.MC_MemberID = Host(sale.member.id);
-    r.MC_UserName = Host(sale.member.name);
-    r.MC_PhoneNumber = Host(sale.member.mobile);
-    r.MC_Creater = Host(settings_.operatorCode);
-    r.MC_OrderCode = Host(sale.orderCode);
-    r.MC_Group = Host(settings_.group);
-    r.MC_WareName = Host(sale.wareName);
-    r.MC_Isonecard = "0";
-    r.Tickets = &list;
     accepted = agent->ComsumeInfoPost(&r, true, sale.print);
   }
   PostResult result;

@@ -18,7 +18,6 @@
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -40,6 +39,14 @@ namespace {
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 std::string S(const QString& text) { return text.trimmed().toStdString(); }
 
+// The key map. Handled by the window, not as button shortcuts: keys reach it
+// from whichever field has the focus, and act on every page (each action
+// shows its page).
+struct KeyAction {
+  QKeyCombination key;
+  void (TillWindow::*action)();
+};
+
 // The package's calls block the GUI thread; the operator sees why.
 class BusyCursor {
  public:
@@ -51,7 +58,6 @@ class BusyCursor {
 
 QPushButton* KeyButton(const QString& text, const QKeySequence& key, const char* name) {
   auto* b = new QPushButton(text + "  " + key.toString(QKeySequence::NativeText));
-  b->setShortcut(key);
   b->setObjectName(name);
   b->setAutoDefault(false);
   return b;
@@ -146,10 +152,27 @@ void TillWindow::ShowPage(Page page) {
 }
 
 void TillWindow::keyPressEvent(QKeyEvent* event) {
+  static const KeyAction kKeys[] = {
+      {Qt::Key_F2, &TillWindow::LookUp},         {Qt::Key_F3, &TillWindow::Swipe},
+      {Qt::Key_F4, &TillWindow::AddLine},        {Qt::Key_F5, &TillWindow::CheckOutKey},
+      {Qt::Key_F6, &TillWindow::Reprint},        {Qt::Key_F7, &TillWindow::RunReport},
+      {Qt::Key_F8, &TillWindow::ExportReport},   {Qt::Key_F9, &TillWindow::Reconcile},
+      {Qt::CTRL | Qt::Key_S, &TillWindow::SaveSettingsForm},
+  };
   if (event->key() == Qt::Key_Escape) {
     ShowPage(kMemberPage);
     searchValue_->selectAll();
     return;
+  }
+  if (event->key() == Qt::Key_Delete && focusWidget() == lineTable_) {
+    RemoveLine();
+    return;
+  }
+  for (const KeyAction& k : kKeys) {
+    if (event->keyCombination() == k.key) {
+      (this->*k.action)();
+      return;
+    }
   }
   QMainWindow::keyPressEvent(event);
 }
@@ -188,9 +211,8 @@ QWidget* TillWindow::BuildMemberPage() {
   matchTable_ = Table("matchTable", {"卡号", "姓名", "等级", "余额", "积分", "卡状态", "手机"});
   layout->addWidget(matchTable_, 1);
   connect(matchTable_, &QTableWidget::currentCellChanged, this, [this](int row) { ChooseMember(row); });
-  // Enter on a match takes the member to the sale.
-  auto* toSale = new QShortcut(Qt::Key_Return, matchTable_, nullptr, nullptr, Qt::WidgetShortcut);
-  connect(toSale, &QShortcut::activated, this, [this] { ShowPage(kSalePage); });
+  // Enter (or a double click) on a match takes the member to the sale.
+  connect(matchTable_, &QTableWidget::activated, this, [this] { ShowPage(kSalePage); });
 
   auto* card = new QFrame;
   card->setFrameShape(QFrame::StyledPanel);
@@ -206,6 +228,7 @@ QWidget* TillWindow::BuildMemberPage() {
 }
 
 void TillWindow::LookUp() {
+  ShowPage(kMemberPage);
   Search search;
   search.by = static_cast<SearchBy>(searchBy_->currentIndex());
   search.value = S(searchValue_->text());
@@ -256,8 +279,12 @@ void TillWindow::RunLookup(const Search& search) {
   matchTable_->resizeColumnsToContents();
   statusBar()->showMessage(QString("找到 %1 位会员").arg(matches_.size()));
   if (!matches_.empty()) {
-    matchTable_->setCurrentCell(0, 0);
-    ChooseMember(0);
+    // A card search chooses that card among the member's cards.
+    int row = 0;
+    for (size_t i = 0; i < matches_.size(); ++i)
+      if (search.by == SearchBy::kCard && matches_[i].cardNo == search.value) row = static_cast<int>(i);
+    matchTable_->setCurrentCell(row, 0);
+    ChooseMember(row);
     matchTable_->setFocus();
   } else {
     ChooseMember(-1);
@@ -316,12 +343,7 @@ QWidget* TillWindow::BuildSalePage() {
   layout->addLayout(entry);
   for (QLineEdit* e : {priceLevel_, unitPrice_}) connect(e, &QLineEdit::returnPressed, this, &TillWindow::AddLine);
   connect(add, &QPushButton::clicked, this, &TillWindow::AddLine);
-  connect(remove, &QPushButton::clicked, this, [this] {
-    const int row = lineTable_->currentRow();
-    if (row < 0 || row >= static_cast<int>(lines_.size()) || saleDone_) return;
-    lines_.erase(lines_.begin() + row);
-    ShowLines();
-  });
+  connect(remove, &QPushButton::clicked, this, &TillWindow::RemoveLine);
 
   lineTable_ = Table("lineTable", {"票价等级", "单价", "数量", "小计"});
   layout->addWidget(lineTable_, 1);
@@ -356,6 +378,7 @@ QWidget* TillWindow::BuildSalePage() {
 }
 
 void TillWindow::AddLine() {
+  ShowPage(kSalePage);
   const auto price = ParseCents(S(unitPrice_->text()));
   if (!price || *price == 0) {
     saleResult_->setText("单价无效（例：40.00）");
@@ -373,6 +396,13 @@ void TillWindow::AddLine() {
   unitPrice_->clear();
   quantity_->setValue(1);
   unitPrice_->setFocus();
+}
+
+void TillWindow::RemoveLine() {
+  const int row = lineTable_->currentRow();
+  if (row < 0 || row >= static_cast<int>(lines_.size()) || saleDone_) return;
+  lines_.erase(lines_.begin() + row);
+  ShowLines();
 }
 
 void TillWindow::ShowLines() {
@@ -510,6 +540,7 @@ void TillWindow::RefreshReceipt() {
 }
 
 void TillWindow::Reprint() {
+  ShowPage(kReceiptPage);
   bool started = false;
   {
     BusyCursor busy;
@@ -557,10 +588,7 @@ QWidget* TillWindow::BuildReportPage() {
   layout->addWidget(reportTotal_);
   connect(run, &QPushButton::clicked, this, &TillWindow::RunReport);
   for (QLineEdit* e : {reportGroup_, reportUser_}) connect(e, &QLineEdit::returnPressed, this, &TillWindow::RunReport);
-  connect(save, &QPushButton::clicked, this, [this] {
-    const QString path = QFileDialog::getSaveFileName(this, "导出报表", "member-report.csv", "CSV (*.csv)");
-    if (!path.isEmpty() && !ExportReportCsv(path)) ShowError("导出失败", "无法写入 " + path);
-  });
+  connect(save, &QPushButton::clicked, this, &TillWindow::ExportReport);
   return page;
 }
 
@@ -576,6 +604,16 @@ void TillWindow::RunReport() {
   reportTotal_->setText(report_.ok ? Q("共 " + std::to_string(report_.table.rows.size()) + " 笔，合计 " +
                                        FormatCents(report_.total) + " 元")
                                    : "报表查询失败");
+}
+
+void TillWindow::ExportReport() {
+  ShowPage(kReportPage);
+  if (!report_.ok) {
+    reportTotal_->setText("请先查询报表（F7）");
+    return;
+  }
+  const QString path = QFileDialog::getSaveFileName(this, "导出报表", "member-report.csv", "CSV (*.csv)");
+  if (!path.isEmpty() && !ExportReportCsv(path)) ShowError("导出失败", "无法写入 " + path);
 }
 
 bool TillWindow::ExportReportCsv(const QString& path) {
@@ -706,6 +744,7 @@ void TillWindow::LoadSettingsForm() {
 }
 
 void TillWindow::SaveSettingsForm() {
+  ShowPage(kSettingsPage);
   TillSettings s = LoadSettings(settingsPath_);
   s.appDir = S(setAppDir_->text());
   const std::string database = S(setDatabase_->text());

@@ -43,6 +43,7 @@ class TillWindow : public QMainWindow {
   bool CheckOut();        // F5; true when the sale was accepted
   void Reprint();         // F6
   void RunReport();       // F7
+  void ExportReport();    // F8: asks for the file
   bool ExportReportCsv(const QString& path);
   void Reconcile();       // F9
   void RefreshJournal();
@@ -73,6 +74,8 @@ class TillWindow : public QMainWindow {
   void RunLookup(const Search& search);
   void ChooseMember(int row);
   void ShowChosen();
+  void RemoveLine();
+  void CheckOutKey() { CheckOut(); }
   void ShowLines();
   void ProposeOrderCode();
   void LoadSettingsForm();
