@@ -56,6 +56,13 @@ TourResult RunTour(TillWindow& window, const std::string& card, const QString& d
   }
   window.ShowPage(TillWindow::kReceiptPage);
   window.RefreshReceipt();
+  // The preview renders its pages in the background.
+  QElapsedTimer rendering;
+  rendering.start();
+  while (rendering.elapsed() < 800) {
+    QApplication::processEvents();
+    QThread::msleep(20);
+  }
   shot("receipt.png");
 
   // The report is the web service's: a platform till (H) reaches none.

@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <exception>
+#include <map>
 
 #include "cardreader/swipecard.h"
 #include "host/Database.h"
@@ -600,7 +601,14 @@ void TillWindow::RunReport() {
                             reportBegin_->date().toString("yyyy-MM-dd").toStdString(),
                             reportEnd_->date().toString("yyyy-MM-dd").toStdString());
   }
-  Fill(reportTable_, report_.table);
+  // The packet's field names stay in the CSV; the operator reads Chinese.
+  static const std::map<std::string, std::string> kReportHeadings = {
+      {"UserID", "操作员编号"}, {"UserName", "操作员"},       {"UserCode", "操作员代码"}, {"MemberName", "会员"},
+      {"MemberMobileNO", "会员手机"}, {"PayMentName", "支付方式"}, {"PayAmount", "金额"}};
+  TextTable shown = report_.table;
+  for (std::string& h : shown.header)
+    if (const auto it = kReportHeadings.find(h); it != kReportHeadings.end()) h = it->second;
+  Fill(reportTable_, shown);
   reportTotal_->setText(report_.ok ? Q("共 " + std::to_string(report_.table.rows.size()) + " 笔，合计 " +
                                        FormatCents(report_.total) + " 元")
                                    : "报表查询失败");
