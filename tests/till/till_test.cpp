@@ -8,11 +8,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QTabWidget>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -43,9 +43,9 @@ TEST(TillSale, MoneyLinesAndOrderCodes) {
     const char* text;
     std::optional<Cents> cents;
   } prices[] = {
-      {"40", 4000},  {"40.5", 4050}, {"40.05", 4005}, {"0.99", 99},      {"999999999.99", 99999999999},
-      {"", {}},      {"4a", {}},     {"40.", 4000},   {"40.123", {}},    {"-1", {}},
-      {".5", {}},    {"1e3", {}},    {" 40", {}},     {"1000000000", {}}, {"40,00", {}},
+      {"40", 4000}, {"40.5", 4050}, {"40.05", 4005}, {"0.99", 99},       {"999999999.99", 99999999999},
+      {"", {}},     {"4a", {}},     {"40.", 4000},   {"40.123", {}},     {"-1", {}},
+      {".5", {}},   {"1e3", {}},    {" 40", {}},     {"1000000000", {}}, {"40,00", {}},
   };
   for (const auto& p : prices) EXPECT_EQ(quorl::till::ParseCents(p.text), p.cents) << p.text;
   for (const Cents c : {Cents{0}, Cents{5}, Cents{4050}, Cents{-1234}, Cents{99999999999}})
@@ -56,8 +56,8 @@ TEST(TillSale, MoneyLinesAndOrderCodes) {
   EXPECT_EQ(quorl::till::OrderCode("T1", "20261208", 7), "T1-20261208-0007");
   EXPECT_EQ(quorl::till::OrderCode("T1", "20261208", 12345), "T1-20261208-12345");
   EXPECT_EQ(quorl::till::PlatformLines("8600000002", "T1-1", 2050, "1001"),
-            (std::vector<std::string>{"sbs_id=", "store_id=", "card_no=8600000002", "order_no=T1-1", "money=20.50",
-                                      "emp_no=1001"}));
+            (std::vector<std::string>{"sbs_id=", "store_id=", "card_no=8600000002", "order_no=T1-1",
+                                      "money=20.50", "emp_no=1001"}));
 }
 
 QApplication& App() {
@@ -77,7 +77,8 @@ class ModalDriver {
   explicit ModalDriver(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
     timer_.setInterval(20);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible()) answer_(modal);
+      if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible())
+        answer_(modal);
     });
     timer_.start();
   }
@@ -113,7 +114,8 @@ class Till : public ::testing::Test {
     web_ = std::make_unique<quorl::test::TicketManageSim>(dir_.File("tm.db"));
     platform_ = std::make_unique<quorl::test::HtkSim>(dir_.File("htk.db"), kPlatformKey, kMerchant);
     ASSERT_NE(platform_->Port(), 0);
-    ASSERT_EQ(Ms({"addresses", "--set", "G", web_->Endpoint(), "--wsdl", web_->Endpoint() + "?wsdl"}).exitCode, 0);
+    ASSERT_EQ(
+        Ms({"addresses", "--set", "G", web_->Endpoint(), "--wsdl", web_->Endpoint() + "?wsdl"}).exitCode, 0);
     ASSERT_EQ(Ms({"addresses", "--set", "H", platform_->BaseUrl()}).exitCode, 0);
     // 8800000002 padded with "$", as the card issuer writes it.
     std::ofstream(dir_.File("card.txt")) << "serial = 3735928559\nkey = 5a3e9c01b7d4\n"
@@ -260,8 +262,10 @@ TEST_F(Till, SellsReportsAndJournalsThroughTheWebService) {
   const QString csv = QString::fromStdString(dir_.File("report.csv"));
   ASSERT_TRUE(w->ExportReportCsv(csv));
   const std::string text = quorl::test::ReadFile(csv.toStdString());
-  EXPECT_EQ(text.rfind("\xEF\xBB\xBFUserID,UserName,UserCode,MemberName,MemberMobileNO,PayMentName,PayAmount\r\n", 0),
-            0u);
+  EXPECT_EQ(
+      text.rfind("\xEF\xBB\xBFUserID,UserName,UserCode,MemberName,MemberMobileNO,PayMentName,PayAmount\r\n",
+                 0),
+      0u);
   EXPECT_NE(text.find("张伟"), std::string::npos);
   EXPECT_NE(text.find("\r\n合计,,,,,,80.10\r\n"), std::string::npos) << text;
 
@@ -273,7 +277,8 @@ TEST_F(Till, SellsReportsAndJournalsThroughTheWebService) {
   const QString failedOrder = w->findChild<QLineEdit*>("orderCode")->text();
   EXPECT_FALSE(w->CheckOut());
   ASSERT_EQ(boxes.seen.size(), 1);
-  EXPECT_TRUE(boxes.seen[0].startsWith(QString::fromUtf8("警告: 会员购票信息保存失败"))) << boxes.seen[0].toStdString();
+  EXPECT_TRUE(boxes.seen[0].startsWith(QString::fromUtf8("警告: 会员购票信息保存失败")))
+      << boxes.seen[0].toStdString();
   EXPECT_TRUE(w->SaleResult().contains(QString::fromUtf8("结算失败"))) << w->SaleResult().toStdString();
   EXPECT_EQ(w->findChild<QLineEdit*>("orderCode")->text(), failedOrder);
   // A lookup raises: the till's own box.
@@ -300,7 +305,8 @@ TEST_F(Till, SellsReportsAndJournalsThroughTheWebService) {
 }
 
 // The scripted tour in each mode: the balance falls by the sale
-// (2 x 40.00 + 28.50 from 500.00, or from the platform card's 120.50), and each page is kept as a screenshot in the build tree.
+// (2 x 40.00 + 28.50 from 500.00, or from the platform card's 120.50), and each page is kept as a screenshot
+// in the build tree.
 TEST_F(Till, TourSellsInEachModeAndTakesScreenshots) {
   const struct {
     const char* mode;

@@ -119,7 +119,8 @@ void TillHost::Apply(const TillSettings& settings) {
   Finalize();
   settings_ = settings;
   quorl::SetApplicationDirectory(settings.appDir);
-  quorl::SetHostSession(quorl::MakeContextString(Host(settings.node), Host(settings.group), Host(settings.database)));
+  quorl::SetHostSession(
+      quorl::MakeContextString(Host(settings.node), Host(settings.group), Host(settings.database)));
   Initialize();
 }
 
@@ -166,7 +167,8 @@ PostResult TillHost::Post(const Sale& sale) {
     // out whatever receipt Print.xml still holds, another customer's. The
     // receipt of this sale is written and printed after acceptance instead.
     if (settings_.mode == "Y") {
-      accepted = agent->ComsumeInfoPost_ByServer(ServerPacket(sale), Host(settings_.operatorCode), true, false);
+      accepted =
+          agent->ComsumeInfoPost_ByServer(ServerPacket(sale), Host(settings_.operatorCode), true, false);
     } else {
       TStringList lines;
       for (const std::string& l :
@@ -228,7 +230,8 @@ bool TillHost::Reprint() {
 }
 
 std::string TillHost::LastReceiptPdf() const {
-  const QDir receipts(QString::fromStdString(quorl::ApplicationDirectory() + quorl::kPrintFolderName + "receipts"));
+  const QDir receipts(
+      QString::fromStdString(quorl::ApplicationDirectory() + quorl::kPrintFolderName + "receipts"));
   const QFileInfoList pdfs = receipts.entryInfoList({"*.pdf"}, QDir::Files, QDir::Time);
   return pdfs.isEmpty() ? std::string() : pdfs.first().absoluteFilePath().toStdString();
 }
@@ -238,10 +241,10 @@ TextTable TillHost::Journal(const std::string& since) {
   TextTable t;
   t.header = {"编号", "开始", "操作", "后端", "订单", "会员", "卡号", "金额", "状态", "结算", "说明"};
   for (const quorl::JournalEntry& e : journal.List(Host(since))) {
-    t.rows.push_back({std::to_string(e.id), Out(e.startedAt), Out(e.operation), quorl::JournalBackendName(e.backend),
-                      Out(e.orderCode), Out(e.member), Out(e.cardNo), Out(e.amount),
-                      quorl::JournalStateName(e.state), quorl::JournalSettlementName(e.settlement),
-                      Out(e.error.empty() ? e.settleNote : e.error)});
+    t.rows.push_back(
+        {std::to_string(e.id), Out(e.startedAt), Out(e.operation), quorl::JournalBackendName(e.backend),
+         Out(e.orderCode), Out(e.member), Out(e.cardNo), Out(e.amount), quorl::JournalStateName(e.state),
+         quorl::JournalSettlementName(e.settlement), Out(e.error.empty() ? e.settleNote : e.error)});
   }
   return t;
 }
@@ -257,13 +260,12 @@ std::vector<std::string> TillHost::Reconcile() {
                     quorl::JournalSettlementName(o.entry.settlement) + " (" + Out(o.entry.settleNote) + ")");
   }
   lines.push_back("待对账 " + std::to_string(outcomes.size()) + " 笔，已结清 " +
-                  std::to_string(outcomes.size() - unsettled) + " 笔，仍不确定 " + std::to_string(unsettled) + " 笔");
+                  std::to_string(outcomes.size() - unsettled) + " 笔，仍不确定 " + std::to_string(unsettled) +
+                  " 笔");
   return lines;
 }
 
-std::string NowText() {
-  return QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toStdString();
-}
+std::string NowText() { return QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toStdString(); }
 std::string TodayCompact() { return QDate::currentDate().toString("yyyyMMdd").toStdString(); }
 std::string TodayText() { return QDate::currentDate().toString("yyyy-MM-dd").toStdString(); }
 

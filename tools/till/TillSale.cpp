@@ -31,8 +31,8 @@ std::string FormatCents(Cents cents) {
   const bool negative = cents < 0;
   const Cents magnitude = negative ? -cents : cents;
   char text[32];
-  std::snprintf(text, sizeof text, "%s%lld.%02lld", negative ? "-" : "", static_cast<long long>(magnitude / 100),
-                static_cast<long long>(magnitude % 100));
+  std::snprintf(text, sizeof text, "%s%lld.%02lld", negative ? "-" : "",
+                static_cast<long long>(magnitude / 100), static_cast<long long>(magnitude % 100));
   return text;
 }
 
@@ -50,8 +50,12 @@ std::string OrderCode(const std::string& prefix, const std::string& yyyymmdd, in
 
 std::vector<std::string> PlatformLines(const std::string& cardNo, const std::string& orderCode, Cents amount,
                                        const std::string& operatorCode) {
-  return {"sbs_id=", "store_id=", "card_no=" + cardNo, "order_no=" + orderCode,
-          "money=" + FormatCents(amount), "emp_no=" + operatorCode};
+  return {"sbs_id=",
+          "store_id=",
+          "card_no=" + cardNo,
+          "order_no=" + orderCode,
+          "money=" + FormatCents(amount),
+          "emp_no=" + operatorCode};
 }
 
 }  // namespace quorl::till

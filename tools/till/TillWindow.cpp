@@ -154,10 +154,14 @@ void TillWindow::ShowPage(Page page) {
 
 void TillWindow::keyPressEvent(QKeyEvent* event) {
   static const KeyAction kKeys[] = {
-      {Qt::Key_F2, &TillWindow::LookUp},         {Qt::Key_F3, &TillWindow::Swipe},
-      {Qt::Key_F4, &TillWindow::AddLine},        {Qt::Key_F5, &TillWindow::CheckOutKey},
-      {Qt::Key_F6, &TillWindow::Reprint},        {Qt::Key_F7, &TillWindow::RunReport},
-      {Qt::Key_F8, &TillWindow::ExportReport},   {Qt::Key_F9, &TillWindow::Reconcile},
+      {Qt::Key_F2, &TillWindow::LookUp},
+      {Qt::Key_F3, &TillWindow::Swipe},
+      {Qt::Key_F4, &TillWindow::AddLine},
+      {Qt::Key_F5, &TillWindow::CheckOutKey},
+      {Qt::Key_F6, &TillWindow::Reprint},
+      {Qt::Key_F7, &TillWindow::RunReport},
+      {Qt::Key_F8, &TillWindow::ExportReport},
+      {Qt::Key_F9, &TillWindow::Reconcile},
       {Qt::CTRL | Qt::Key_S, &TillWindow::SaveSettingsForm},
   };
   if (event->key() == Qt::Key_Escape) {
@@ -275,7 +279,8 @@ void TillWindow::RunLookup(const Search& search) {
   for (size_t r = 0; r < matches_.size(); ++r) {
     const Member& m = matches_[r];
     const std::string cells[] = {m.cardNo, m.name, m.className, m.balance, m.points, m.cardStatus, m.mobile};
-    for (int c = 0; c < 7; ++c) matchTable_->setItem(static_cast<int>(r), c, new QTableWidgetItem(Q(cells[c])));
+    for (int c = 0; c < 7; ++c)
+      matchTable_->setItem(static_cast<int>(r), c, new QTableWidgetItem(Q(cells[c])));
   }
   matchTable_->resizeColumnsToContents();
   statusBar()->showMessage(QString("找到 %1 位会员").arg(matches_.size()));
@@ -293,7 +298,8 @@ void TillWindow::RunLookup(const Search& search) {
 }
 
 void TillWindow::ChooseMember(int row) {
-  chosen_ = row >= 0 && row < static_cast<int>(matches_.size()) ? matches_[static_cast<size_t>(row)] : Member{};
+  chosen_ =
+      row >= 0 && row < static_cast<int>(matches_.size()) ? matches_[static_cast<size_t>(row)] : Member{};
   ShowChosen();
 }
 
@@ -342,7 +348,8 @@ QWidget* TillWindow::BuildSalePage() {
   entry->addWidget(remove);
   entry->addStretch();
   layout->addLayout(entry);
-  for (QLineEdit* e : {priceLevel_, unitPrice_}) connect(e, &QLineEdit::returnPressed, this, &TillWindow::AddLine);
+  for (QLineEdit* e : {priceLevel_, unitPrice_})
+    connect(e, &QLineEdit::returnPressed, this, &TillWindow::AddLine);
   connect(add, &QPushButton::clicked, this, &TillWindow::AddLine);
   connect(remove, &QPushButton::clicked, this, &TillWindow::RemoveLine);
 
@@ -423,7 +430,8 @@ void TillWindow::ShowLines() {
 
 void TillWindow::ProposeOrderCode() {
   const TillSettings& s = host_->Settings();
-  orderCode_->setText(Q(OrderCode(s.orderPrefix.empty() ? "T1" : s.orderPrefix, TodayCompact(), s.nextOrder)));
+  orderCode_->setText(
+      Q(OrderCode(s.orderPrefix.empty() ? "T1" : s.orderPrefix, TodayCompact(), s.nextOrder)));
 }
 
 bool TillWindow::CheckOut() {
@@ -588,7 +596,8 @@ QWidget* TillWindow::BuildReportPage() {
   reportTotal_->setAlignment(Qt::AlignRight);
   layout->addWidget(reportTotal_);
   connect(run, &QPushButton::clicked, this, &TillWindow::RunReport);
-  for (QLineEdit* e : {reportGroup_, reportUser_}) connect(e, &QLineEdit::returnPressed, this, &TillWindow::RunReport);
+  for (QLineEdit* e : {reportGroup_, reportUser_})
+    connect(e, &QLineEdit::returnPressed, this, &TillWindow::RunReport);
   connect(save, &QPushButton::clicked, this, &TillWindow::ExportReport);
   return page;
 }
@@ -603,8 +612,9 @@ void TillWindow::RunReport() {
   }
   // The packet's field names stay in the CSV; the operator reads Chinese.
   static const std::map<std::string, std::string> kReportHeadings = {
-      {"UserID", "操作员编号"}, {"UserName", "操作员"},       {"UserCode", "操作员代码"}, {"MemberName", "会员"},
-      {"MemberMobileNO", "会员手机"}, {"PayMentName", "支付方式"}, {"PayAmount", "金额"}};
+      {"UserID", "操作员编号"}, {"UserName", "操作员"},         {"UserCode", "操作员代码"},
+      {"MemberName", "会员"},   {"MemberMobileNO", "会员手机"}, {"PayMentName", "支付方式"},
+      {"PayAmount", "金额"}};
   TextTable shown = report_.table;
   for (std::string& h : shown.header)
     if (const auto it = kReportHeadings.find(h); it != kReportHeadings.end()) h = it->second;
@@ -636,7 +646,8 @@ bool TillWindow::ExportReportCsv(const QString& path) {
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   // The byte-order mark makes spreadsheet programs read the Chinese as UTF-8.
   const std::string csv = "\xEF\xBB\xBF" + ToCsv(table);
-  const bool written = file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size());
+  const bool written =
+      file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size());
   file.close();
   if (written) statusBar()->showMessage("已导出 " + path);
   return written && file.error() == QFileDevice::NoError;

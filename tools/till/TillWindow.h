@@ -37,15 +37,15 @@ class TillWindow : public QMainWindow {
   void ShowPage(Page page);
 
   // The actions behind the buttons, for the scripted tour and tests.
-  void LookUp();          // F2
-  void Swipe();           // F3
-  void AddLine();         // F4
-  bool CheckOut();        // F5; true when the sale was accepted
-  void Reprint();         // F6
-  void RunReport();       // F7
-  void ExportReport();    // F8: asks for the file
+  void LookUp();        // F2
+  void Swipe();         // F3
+  void AddLine();       // F4
+  bool CheckOut();      // F5; true when the sale was accepted
+  void Reprint();       // F6
+  void RunReport();     // F7
+  void ExportReport();  // F8: asks for the file
   bool ExportReportCsv(const QString& path);
-  void Reconcile();       // F9
+  void Reconcile();  // F9
   void RefreshJournal();
   void RefreshReceipt();
   void SaveSettingsForm();  // Ctrl+S

@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--screenshots" && hasValue) {
       screenshots = argv[++i];
     } else {
-      std::fprintf(stderr, "quorl-till: unknown or incomplete option '%s' (see quorl-till --help)\n", arg.c_str());
+      std::fprintf(stderr, "quorl-till: unknown or incomplete option '%s' (see quorl-till --help)\n",
+                   arg.c_str());
       return 2;
     }
   }
