@@ -28,6 +28,7 @@
 #include "support/RunProgram.h"
 #include "support/TempFolder.h"
 #include "support/TestPaths.h"
+#include "tools/till/TillHost.h"
 #include "tools/till/TillSale.h"
 #include "tools/till/TillSettings.h"
 #include "tools/till/TillTour.h"
@@ -58,6 +59,31 @@ TEST(TillSale, MoneyLinesAndOrderCodes) {
   EXPECT_EQ(quorl::till::PlatformLines("8600000002", "T1-1", 2050, "1001"),
             (std::vector<std::string>{"sbs_id=", "store_id=", "card_no=8600000002", "order_no=T1-1",
                                       "money=20.50", "emp_no=1001"}));
+}
+
+TEST(TillCsv, QuotesAndDisarmsCells) {
+  const struct {
+    const char* cell;
+    const char* written;
+  } cells[] = {
+      {"张伟", "张伟"},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"two\nlines", "\"two\nlines\""},
+      {"=1+2", "'=1+2"},
+      {"+86", "'+86"},
+      {"@sum", "'@sum"},
+      {"-x", "'-x"},
+      {"-12.50", "-12.50"},
+      {"", ""},
+      {"=a,b", "\"'=a,b\""},
+  };
+  for (const auto& c : cells) {
+    quorl::till::TextTable t;
+    t.header = {"h"};
+    t.rows = {{c.cell}};
+    EXPECT_EQ(quorl::till::ToCsv(t), std::string("h\r\n") + c.written + "\r\n") << c.cell;
+  }
 }
 
 QApplication& App() {

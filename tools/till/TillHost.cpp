@@ -88,7 +88,14 @@ Variant ServerPacket(const Sale& sale) {
   return data.Data();
 }
 
-std::string CsvField(const std::string& text) {
+std::string CsvField(std::string text) {
+  // Member names and texts come from the back ends; none may become a formula.
+  if (!text.empty()) {
+    const char c = text[0];
+    const bool number = c == '-' && text.size() > 1 && text[1] >= '0' && text[1] <= '9';
+    if (c == '=' || c == '+' || c == '@' || c == '\t' || c == '\r' || (c == '-' && !number))
+      text.insert(0, "'");
+  }
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (const char c : text) {

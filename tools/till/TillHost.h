@@ -85,6 +85,8 @@ class TillHost {
   // group and (re)loads it: the package reads the session when it loads.
   void Apply(const TillSettings& settings);
   const TillSettings& Settings() const { return settings_; }
+  // Spends the current order number (after an accepted sale).
+  void AdvanceOrder() { ++settings_.nextOrder; }
 
   // GetUserInfo in the settings' mode. Raises what the package raises.
   std::vector<Member> Lookup(const Search& search);
@@ -121,6 +123,8 @@ std::string TodayCompact();
 std::string TodayText();
 
 // The report table as CSV (UTF-8, CRLF, fields quoted where they must be).
+// A text cell that a spreadsheet would run as a formula (=, +, @, or - not
+// starting a number) is written with a leading apostrophe.
 std::string ToCsv(const TextTable& table);
 
 }  // namespace quorl::till

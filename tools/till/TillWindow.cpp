@@ -467,14 +467,13 @@ bool TillWindow::CheckOut() {
       // The order code is spent only now: after a refusal or a failure the
       // same sale is posted again under the same code, which the back ends
       // charge at most once.
-      TillSettings s = host_->Settings();
-      ++s.nextOrder;
+      host_->AdvanceOrder();
       try {
-        SaveSettings(settingsPath_, s);
+        SaveSettings(settingsPath_, host_->Settings());
       } catch (const std::exception& e) {
         statusBar()->showMessage(Q(e.what()));
       }
-      host_->Apply(s);
+      setNextOrder_->setValue(host_->Settings().nextOrder);
       ProposeOrderCode();
       const std::string card = chosen_.cardNo;
       {
