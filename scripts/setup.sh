@@ -17,6 +17,7 @@ packages=(
   postgresql libpq-dev
   doxygen
   debhelper fakeroot help2man lintian
+  qt6-pdf-dev
 )
 
 missing=()
