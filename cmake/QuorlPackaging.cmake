@@ -11,4 +11,4 @@ add_custom_target(deb
   COMMENT "Debian packages into ${PROJECT_BINARY_DIR}/deb"
   USES_TERMINAL VERBATIM)
 # Everything the components install (a new program joins this list).
-add_dependencies(deb QuorlRTL QuorlHost QuorlCoreMemberSys_ZEL membersys ticketmanage vxjson md5print PrintApp)
+add_dependencies(deb QuorlRTL QuorlHost QuorlCoreMemberSys_ZEL membersys ticketmanage vxjson md5print PrintApp quorl-till)

@@ -23,7 +23,7 @@ cd "$root"
 
 layers='platform=0 host=1 core=2 json=3 huitouke=3 soap=3 memberdata=3 cardreader=3
 agent=4 tools=5 sim=5 tests=5 bench=5 fuzz=5'
-peers='huitouke>json cardreader>huitouke tests>sim bench>tests fuzz>tests'
+peers='huitouke>json cardreader>huitouke tests>sim tests>tools bench>tests fuzz>tests'
 
 folders=()
 for entry in $layers; do

@@ -12,7 +12,7 @@ source=$PWD
 
 build=${1:-build}
 packages=(libquorlrtl0.1 libquorlhost0.1 libquorlcoremembersys-zel0.1 libquorlmembersys-dev quorl-membersys-tools)
-programs=(membersys ticketmanage vxjson md5print)
+programs=(membersys ticketmanage vxjson md5print quorl-till)
 # The print application, outside PATH with the folder the package expects.
 printapp=/usr/lib/quorl-membersys/MemberPrint_vrisk/PrintApp.exe
 

@@ -37,7 +37,7 @@ foreach(name QuorlRTL QuorlHost QuorlCoreMemberSys_ZEL)
   endforeach()
 endforeach()
 foreach(file ${bin}/membersys ${bin}/vxjson ${bin}/md5print ${bin}/ticketmanage
-             ${bin}/MemberPrint_vrisk/PrintApp.exe ${lib}/cmake/QuorlMemberSys/QuorlMemberSysConfig.cmake
+             ${lib}/quorl-membersys/MemberPrint_vrisk/PrintApp.exe ${bin}/quorl-till ${lib}/cmake/QuorlMemberSys/QuorlMemberSysConfig.cmake
              ${prefix}/${CMAKE_INSTALL_INCLUDEDIR}/quorl/agent/IMemberSysAgent_ZEL.h
              ${prefix}/${CMAKE_INSTALL_DATAROOTDIR}/doc/QuorlMemberSys/README.md
              ${prefix}/${CMAKE_INSTALL_DATAROOTDIR}/doc/QuorlMemberSys/doc/host-database.md)
