@@ -1,6 +1,7 @@
 // The SOAP client's own cost for one "getUserInfo2" call answered with
 // 10,000 members: envelope writing, answer reading and the conversion of the
-// result to UTF-16, through a transport that hands back a prepared body.
+// result to UTF-16, through a transport that hands back a prepared body
+// (prepared outside the timing).
 // The peer is pugixml parsing the same answer body; the closing line prints
 // the ratio of the two.
 
@@ -29,11 +30,19 @@ const std::string& AnswerBody() {
   return body;
 }
 
+// The next answer body, copied while the clock is paused: a real transport
+// builds the body from what it receives, and copying 7.9 MB is that
+// transport's work, not the client's.
+std::string& NextBody() {
+  static std::string next;
+  return next;
+}
+
 class PreparedTransport : public quorl::HttpTransport {
  public:
   quorl::HttpResponse Send(const quorl::HttpRequest& request) override {
     benchmark::DoNotOptimize(request.body.data());
-    return {200, {}, AnswerBody()};
+    return {200, {}, std::move(NextBody())};
   }
 };
 
@@ -48,6 +57,9 @@ void BM_ClientGetUserInfo2(benchmark::State& state) {
   quorl::IntfPtr<TicketManage> svc = GetTicketManage(false, "http://bench/services/TicketManage", rio);
   size_t chars = 0;
   for (auto _ : state) {
+    state.PauseTiming();
+    NextBody() = AnswerBody();
+    state.ResumeTiming();
     std::u16string answer = svc->getUserInfo2(u"", u"", u"张", u"", u"", u"", u"", u"G01");
     chars = answer.size();
     benchmark::DoNotOptimize(answer.data());

@@ -34,6 +34,16 @@
 #include "tools/till/TillTour.h"
 #include "tools/till/TillWindow.h"
 
+// Under LeakSanitizer: what Qt's and fontconfig's own code keeps for the
+// life of the process (font caches, the scroll-gesture recognizer QPdfView
+// registers, the PDF renderer's worker thread) is not ours to free. None of
+// these stacks passes through the till's code.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n"
+         "leak:QScroller::grabGesture\n"
+         "leak:QPdfPageRenderer\n";
+}
+
 namespace {
 
 using quorl::till::Cents;
