@@ -13,8 +13,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "host/HostDatabase.h"
-#include "host/QuorlContext.h"
+#include "fuzz/CertificateTable.h"
 #include "memberdata/MemberInfoReader.h"
 #include "memberdata/uMemberUserInfoXmlDM_ZEL.h"
 #include "platform/Exception.h"
@@ -22,23 +21,6 @@
 namespace {
 
 class DocumentReader : public TMemberUserInfoXmlDM_ZEL {};
-
-void SetUpCertificateTable() {
-  static std::string folder;
-  char pattern[] = "/tmp/quorl_memberinfo_diff_fuzz_XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) abort();
-  folder = pattern;
-  const std::string db = folder + "/host.db";
-  quorl::CreateHostDatabase(db, false);
-  quorl::ExecuteSqlScript(db,
-                          "INSERT INTO QUORL_MEMBER_IDENTTYPE VALUES "
-                          "(1, '身份证', '01', 'F1'), (2, '护照', '02', 'F1');");
-  quorl::SetHostSession(quorl::MakeContextString("F1", "G1", db));
-  std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-  });
-}
 
 // Every field of every record, in one text per record.
 std::vector<std::string> Flatten(const TMemberUserInfoList_ZEL& list) {
@@ -98,7 +80,7 @@ std::vector<std::string> Outcome(TMemberUserInfoXmlDM_ZEL& dm, const std::string
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetUpCertificateTable();
+  quorl::fuzz::SetUpCertificateTable("memberinfo_diff_fuzz");
   return 0;
 }
 

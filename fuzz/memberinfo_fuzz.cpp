@@ -13,8 +13,7 @@
 #include <set>
 #include <string>
 
-#include "host/HostDatabase.h"
-#include "host/QuorlContext.h"
+#include "fuzz/CertificateTable.h"
 #include "memberdata/GbkXml.h"
 #include "memberdata/uMemberCardCheckTicket_KETHO.h"
 #include "memberdata/uMemberUserInfoXmlDM_ZEL.h"
@@ -22,25 +21,6 @@
 #include "platform/Exception.h"
 
 namespace {
-
-// Certificate names come from a host database; a temporary one with two
-// types makes every record do the real look-up.
-void SetUpCertificateTable() {
-  static std::string folder;
-  char pattern[] = "/tmp/quorl_memberinfo_fuzz_XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) abort();
-  folder = pattern;
-  const std::string db = folder + "/host.db";
-  quorl::CreateHostDatabase(db, false);
-  quorl::ExecuteSqlScript(db,
-                          "INSERT INTO QUORL_MEMBER_IDENTTYPE VALUES "
-                          "(1, '身份证', '01', 'F1'), (2, '护照', '02', 'F1');");
-  quorl::SetHostSession(quorl::MakeContextString("F1", "G1", db));
-  std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-  });
-}
 
 void CheckLoadedDocument(const std::string& text) {
   pugi::xml_document document;
@@ -69,7 +49,7 @@ void CheckLoadedDocument(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetUpCertificateTable();
+  quorl::fuzz::SetUpCertificateTable("memberinfo_fuzz");
   return 0;
 }
 

@@ -21,24 +21,6 @@ constexpr std::string_view kAttributeNames[kSlotCount] = {
     "sAddress",        "sEmail",       "cardstatus",      "memberBalance",  "isfeesmember", "Points",
     "memberGroupcode", "PayPassword",  "IsOneCard",       "ConsumePoints",  "ConsumeMoney"};
 
-// True when text is an optional sign followed by decimal digits whose value
-// fits a 32-bit signed integer (the rule that keeps or replaces MemberID).
-bool IsInt32Text(std::string_view text) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  const int64_t limit = negative ? 2147483648LL : 2147483647LL;
-  int64_t v = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-    if (v > limit) return false;
-  }
-  return true;
-}
-
 // A value as host text: escapes resolved when it holds a '&'.
 void Set(std::string& field, std::string_view v, bool escaped) {
   if (escaped)
@@ -335,6 +317,22 @@ void FillCertificateNames(TMemberUserInfoList_ZEL& list) {
 bool ReadMemberListStreaming(std::string_view gbkText, TMemberUserInfoList_ZEL& list,
                              std::vector<signed char>& slotHints) {
   return Scanner(gbkText, list, slotHints).Run();
+}
+
+bool IsInt32Text(std::string_view text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  const int64_t limit = negative ? 2147483648LL : 2147483647LL;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+    if (v > limit) return false;
+  }
+  return true;
 }
 
 }  // namespace quorl::memberinfo

@@ -70,6 +70,10 @@ using SlotValues = std::string_view[kSlotCount];
 // holds a '&' (its references are then resolved to host text).
 TMemberUserInfoRecord_ZEL* NewRecordFromValues(const SlotValues& values, uint32_t escapedSlots);
 
+// True when text is an optional sign followed by decimal digits whose value
+// fits a 32-bit signed integer (the rule that keeps or replaces MemberID).
+bool IsInt32Text(std::string_view text);
+
 // Looks up the certificate type's name of every record of list, in order.
 void FillCertificateNames(TMemberUserInfoList_ZEL& list);
 

@@ -18,25 +18,9 @@ namespace {
 const std::string kPlatformStatusNormal = "\xD5\xFD\xB3\xA3";  // "正常"
 const std::string kPlatformStatusLost = "\xB9\xD2\xCA\xA7";    // "挂失"
 
-// True when text is an optional sign followed by decimal digits whose value
-// fits a 32-bit signed integer (the rule that keeps or replaces MemberID).
-bool IsInt32Text(const std::string& text) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  const int64_t limit = negative ? 2147483648LL : 2147483647LL;
-  int64_t v = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-    if (v > limit) return false;
-  }
-  return true;
+std::string MemberIdOf(std::string text) {
+  return quorl::memberinfo::IsInt32Text(text) ? std::move(text) : std::string("-1");
 }
-
-std::string MemberIdOf(std::string text) { return IsInt32Text(text) ? std::move(text) : std::string("-1"); }
 
 // The members of text read in one pass, without a document; null when the
 // text needs the document reader (see MemberInfoReader.h). A module of a
